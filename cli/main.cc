@@ -1,0 +1,11 @@
+// Entry point of telvora-cli.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return telvora::RunCli(args, std::cout, std::cerr);
+}
