@@ -131,9 +131,10 @@ class ReaderWorker {
       }
       int timeout = -1;
       if (watchingQuiet) {
+        // Rounded up: a timeout cut to 0 ms would make poll return at once, again and again.
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(quietDeadline - Clock::now());
-        timeout = static_cast<int>(std::max<long>(0, left.count()));
+            std::chrono::duration_cast<std::chrono::microseconds>(quietDeadline - Clock::now());
+        timeout = static_cast<int>(std::max<long>(0, (left.count() + 999) / 1000));
       }
       const int ready = ::poll(fds.data(), count, timeout);
       if (ready < 0 && errno != EINTR) break;
