@@ -1,10 +1,13 @@
 // telvora-cli: finds the unit, reads and writes its configuration, runs its queries.
 #include "cli/cli.h"
 
+#include <chrono>
 #include <ctime>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
 
 #include "app/headless_session.h"
 #include "app/settings_file.h"
@@ -14,6 +17,10 @@
 #include "link/uart.h"
 #include "pages/device_queries.h"
 #include "platform/codepage.h"
+#include "platform/event_loop.h"
+#include "relay/net.h"
+#include "relay/relay_query.h"
+#include "relay/relay_state.h"
 #include "resources/strings.h"
 #include "tools/unit_simulator.h"
 
@@ -22,15 +29,22 @@ namespace telvora {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: telvora-cli [--port DEVICE] [--com N=DEVICE]... [--password TEXT] [--demo]\n"
-    "                   COMMAND [ARG]\n"
+    "usage: telvora-cli [--port DEVICE|none] [--com N=DEVICE]... [--password TEXT] [--demo]\n"
+    "                   [--relay-server HOST [--relay-user ID] [--relay-port N]] COMMAND [ARG]\n"
     "commands: ports | find | read FILE | write FILE | show FILE | firmware | imei | signal\n"
-    "          | clock | set-clock | voltage | temperatures | credit CODE | set-password NEW\n";
+    "          | clock | set-clock | voltage | temperatures | credit CODE | set-password NEW\n"
+    "firmware goes through the relay server when one is given and no port can be used (no\n"
+    "unit found, or --port cannot be opened); --port none skips the search and takes the\n"
+    "relay at once. The relay log goes to standard error. The user ID is empty unless given;\n"
+    "the relay port is 80 unless given.\n";
 
 struct Options {
   std::optional<std::string> port;
   std::u16string password = u"5807";
   bool demo = false;
+  std::optional<std::string> relayServer;
+  std::string relayUser;
+  std::uint16_t relayPort = Cnet::kDefaultPort;
   std::string command;
   std::vector<std::string> args;
 };
@@ -170,6 +184,43 @@ int RunQuery(HeadlessSession& s, const Options& o, std::ostream& out, std::ostre
   return kExitDone;
 }
 
+// Delivers the relay's status messages as the window does: each string to the relay log.
+class RelayStatusSink final : public MessageHandler {
+ public:
+  void HandleMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) override {
+    if (message == WM_RELAY_STATUS) AppendRelayStatus(static_cast<int>(lParam));
+  }
+};
+
+// The firmware query through the relay server: the log on standard error, the firmware text
+// on standard output.
+int RelayFirmware(const Options& o, std::ostream& out, std::ostream& err) {
+  RelayStatusSink sink;
+  HeadlessMessageLoop loop(&sink);
+  MessageLoop* const previous = MainMessageLoop();
+  SetMainMessageLoop(&loop);
+  RelayServerName = Utf8ToUtf16(*o.relayServer);
+  RelayUserId = Utf8ToUtf16(o.relayUser);
+  ClearRelayLog();
+
+  Cnet net;
+  net.SetPort(o.relayPort);
+  const QueryAnswer a = QueryFirmwareThroughRelay(net, o.password);
+  // The status messages were posted while the query ran; they reach the log only now, as
+  // they reach the window once the query has returned.
+  unsigned long before = 0;
+  do {
+    before = loop.Dispatched();
+    loop.DispatchUntil(std::chrono::steady_clock::now());
+  } while (loop.Dispatched() != before);
+  SetMainMessageLoop(previous);
+
+  err << Utf16ToUtf8(RelayLogText());
+  if (a.status != QueryStatus::kOk) return FailQuery(err, a.status);
+  out << Utf16ToUtf8(a.text) << "\n";
+  return kExitDone;
+}
+
 int SetUnitPassword(HeadlessSession& s, const std::string& newPassword, std::ostream& out,
                     std::ostream& err) {
   const std::u16string text = Utf8ToUtf16(newPassword);
@@ -207,6 +258,25 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       o.password = Utf8ToUtf16(v);
     } else if (a == "--demo") {
       o.demo = true;
+    } else if (a == "--relay-server") {
+      if (!value(v)) return Usage(err, "--relay-server needs a host");
+      o.relayServer = v;
+    } else if (a == "--relay-user") {
+      if (!value(v)) return Usage(err, "--relay-user needs an ID");
+      o.relayUser = v;
+    } else if (a == "--relay-port") {
+      unsigned long port = 0;
+      std::size_t used = 0;
+      if (!value(v)) return Usage(err, "--relay-port needs a number");
+      try {
+        port = std::stoul(v, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == 0 || used != v.size() || port == 0 || port > 65535) {
+        return Usage(err, "--relay-port wants 1 to 65535, not " + v);
+      }
+      o.relayPort = static_cast<std::uint16_t>(port);
     } else if (a == "-h" || a == "--help") {
       out << kUsage;
       return kExitDone;
@@ -221,6 +291,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (o.command.empty()) return Usage(err, "no command");
   if (!KnownCommand(o.command)) return Usage(err, "unknown command " + o.command);
   if (o.args.size() != ExpectedArgs(o.command)) return Usage(err, o.command + ": wrong arguments");
+  const bool relayAllowed = o.relayServer.has_value() && o.command == "firmware";
+  const bool noPort = o.port && *o.port == "none";
+  if (noPort && !relayAllowed) {
+    return Usage(err, "--port none needs --relay-server and the firmware command");
+  }
 
   if (o.command == "show") {
     const SettingsLoad load = LoadSettingsFile(o.args[0]);
@@ -248,6 +323,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitDone;
   }
 
+  if (noPort) return RelayFirmware(o, out, err);
+
   HeadlessSession session;
   session.SetPassword(o.password);
   if (o.port) {
@@ -258,9 +335,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (!session.UsePort(*index)) {
       err << "telvora-cli: " << *o.port << " cannot be opened\n";
+      if (relayAllowed) return RelayFirmware(o, out, err);
       return kExitNoReply;
     }
   } else if (!session.FindPort()) {
+    if (relayAllowed) {
+      err << String(kStrPortNotFound) << "\n";
+      return RelayFirmware(o, out, err);
+    }
     return Fail(err, kStrPortNotFound, kExitNoReply);
   }
 

@@ -212,7 +212,7 @@ bool Cfin::Transact(FrameHeader header, std::uint32_t payloadLength, std::uint8_
 
   int lastSeen = LocalSecondsField();
   int changes = 0;
-  while (!ReplyArrived && changes < ReplyTimeoutSeconds) {
+  while (!ReplyArrived && changes < ReplyTimeoutSeconds && !AbortTransactions) {
     // Sleep in the loop until something is dispatched or the seconds value turns.
     const auto turn = NextSecondsChange();
     if (MessageLoop* loop = MainMessageLoop()) {

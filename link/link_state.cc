@@ -13,6 +13,7 @@ std::array<std::uint8_t, 17> RxHeaderBuffer{};
 std::array<std::uint8_t, 19> RxNoticeBuffer{};
 std::uint8_t* RxPayloadCursor = TransferBuffer.data();
 bool RxPayloadDiscard = false;
+bool AbortTransactions = false;
 
 void ResetLinkState() {
   TransferBuffer.fill(0);
@@ -25,6 +26,7 @@ void ResetLinkState() {
   RxNoticeBuffer.fill(0);
   RxPayloadCursor = TransferBuffer.data();
   RxPayloadDiscard = false;
+  AbortTransactions = false;
 }
 
 }  // namespace telvora

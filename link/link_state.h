@@ -32,6 +32,10 @@ extern std::uint8_t* RxPayloadCursor;
 // must not let an answer overwrite the part of the block it has still to send.
 extern bool RxPayloadDiscard;
 
+// Set when the program is closing: every waiting transaction gives up at once, so the
+// window can close while a long wait (a password change waits up to 500 s) is under way.
+extern bool AbortTransactions;
+
 // Back to the state of a freshly started program (start-up, tests).
 void ResetLinkState();
 

@@ -65,6 +65,8 @@ SerialOpenResult SerialDevice::Open(const std::string& path, int baud) {
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
   if (tcsetattr(fd, TCSANOW, &tio) != 0) return SerialOpenResult::kSetTimeouts;
+  // Bytes that arrived before this open belong to nobody's request.
+  (void)tcflush(fd, TCIOFLUSH);
   return SerialOpenResult::kOk;
 }
 

@@ -1,0 +1,212 @@
+// The main window.
+#include "app/telvora_dlg.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+
+#include "app/password_change.h"
+#include "link/link_loop.h"
+#include "link/link_state.h"
+#include "pages/basic_page.h"
+#include "pages/numbers_page.h"
+#include "pages/shared_texts.h"
+#include "platform/qt/busy_indication.h"
+#include "platform/qt/prompts.h"
+#include "platform/qt/window_icon.h"
+#include "relay/internet_page.h"
+#include "resources/strings.h"
+#include "resources/templates.h"
+
+namespace telvora {
+
+namespace {
+constexpr int kStatusLine = 1000;
+constexpr int kSearchRestart = 1001;
+constexpr int kPortIndicator = 1002;
+constexpr int kPortSelector = 1003;
+constexpr int kPassword = 1004;
+constexpr int kLoadSettings = 1007;
+constexpr int kSaveSettings = 1008;
+constexpr int kNewPassword = 1009;
+constexpr int kConfirmation = 1010;
+constexpr int kChangePassword = 1011;
+constexpr char16_t kDefaultPassword[] = u"5807";
+}  // namespace
+
+// Disables what would start another transfer and shows the wait cursor; the window
+// itself keeps answering.
+class CTelvoraDlg::Busy final : public TransferScope {
+ public:
+  explicit Busy(CTelvoraDlg& dlg) : dlg_(dlg), indication_(dlg.CommandControls()) {
+    ++dlg_.transferDepth_;
+  }
+  ~Busy() override { --dlg_.transferDepth_; }
+
+ private:
+  CTelvoraDlg& dlg_;
+  BusyIndication indication_;
+};
+
+CTelvoraDlg::CTelvoraDlg(QWidget* parent)
+    : QtDialog(*FindTemplate(kMainWindowTemplate), parent),
+      loop_(this),
+      search_(port_, engine_, *this, [this] { return CurrentPassword(); }) {
+  setWindowIcon(TelvoraIcon());
+  basic_ = new Czaklad(*this);
+  sheet_ = new QtPropertySheet(this);
+  numbers_ = new Ccisla(*this);
+  internet_ = new Cinternet(*this);
+}
+
+CTelvoraDlg::~CTelvoraDlg() {
+  loop_.StopTimer();
+  if (MainMessageLoop() == &loop_) SetMainMessageLoop(nullptr);
+}
+
+void CTelvoraDlg::OnInitDialog() {
+  setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
+  ResetLinkForStartup();
+  SetMainMessageLoop(&loop_);
+  EnablePortDataNotices(true);
+  if (programFolder_.empty()) {
+    programFolder_ = std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+  }
+
+  search_.Restart();
+  loop_.StartTimer();
+  SetText(kPassword, kDefaultPassword);
+  SetText(kNewPassword, kDefaultPassword);
+  SetText(kConfirmation, kDefaultPassword);
+
+  sheet_->AddPage(basic_);
+  sheet_->AddPage(numbers_);
+  // The relay settings have their own tab, so that the server and user come from edits
+  // the user can see.
+  sheet_->AddPage(internet_);
+  sheet_->move(10, 0);
+  sheet_->SetActivePage(1);
+  sheet_->SetActivePage(2);
+  sheet_->SetActivePage(0);
+  internet_->TakeRelaySettings();
+
+  FillPortSelector();
+  ImeiText = StringU16(kStrImeiUnread);
+
+  SetHandler(kSearchRestart, Notification::kClicked, [this] { OnSearchRestart(); });
+  SetHandler(kPortSelector, Notification::kSelectionChanged, [this] { OnPortChosen(); });
+  SetHandler(kChangePassword, Notification::kClicked, [this] { OnPasswordChange(); });
+  SetHandler(kSaveSettings, Notification::kClicked, [this] { OnSaveSettings(); });
+  SetHandler(kLoadSettings, Notification::kClicked, [this] { OnLoadSettings(); });
+  SetCancelHandler([this] { OnCancel(); });
+
+  // Room for the sheet above the bottom row of controls.
+  const QSize page = sheet_->sizeHint();
+  sheet_->resize(page);
+  const QSize own = sizeHint();
+  resize(std::max(own.width(), page.width() + 20), own.height());
+}
+
+void CTelvoraDlg::FillPortSelector() {
+  ClearItems(kPortSelector);
+  auto* combo = qobject_cast<QComboBox*>(Control(kPortSelector));
+  for (int n = 1; n <= kPortCount; ++n) {
+    const std::string text = "com" + std::to_string(n);
+    const int index = AddItem(kPortSelector, std::u16string(text.begin(), text.end()));
+    const std::string device = PortMap::Instance().DeviceFor(n - 1);
+    if (combo != nullptr && index >= 0) {
+      combo->setItemData(index, device.empty() ? QStringLiteral("—") : QString::fromStdString(device),
+                         Qt::ToolTipRole);
+    }
+  }
+  AddItem(kPortSelector, u"not open");
+  SetCurSel(kPortSelector, -1);
+}
+
+std::vector<QWidget*> CTelvoraDlg::CommandControls() const {
+  std::vector<QWidget*> all = Controls({kSearchRestart, kPortSelector, kChangePassword,
+                                        kLoadSettings, kSaveSettings});
+  for (QWidget* w : basic_->CommandControls()) all.push_back(w);
+  for (QWidget* w : numbers_->CommandControls()) all.push_back(w);
+  for (QWidget* w : internet_->CommandControls()) all.push_back(w);
+  return all;
+}
+
+void CTelvoraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+  switch (message) {
+    case WM_TIMER:
+      CountIdleTick();
+      search_.Tick();
+      StartReaderPassIfDue();
+      DrainReceiveRing(engine_);
+      break;
+    case WM_RX_FRAME:
+      OnFrameComplete();
+      search_.OnFrameComplete();
+      break;
+    case WM_PORT_DATA:
+      OnPortData(engine_);
+      break;
+    case WM_RX_BYTE:
+      engine_.ParseByte(static_cast<std::uint8_t>(wParam & 0xFFU));
+      break;
+    case WM_RELAY_STATUS: {
+      const auto id = static_cast<int>(lParam);
+      std::u16string text(StringU16(id));
+      SetText(kStatusLine, text);
+      text += u"\n";
+      internet_->AppendLog(text);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CTelvoraDlg::ShowStatusString(int stringId) { SetText(kStatusLine, StringU16(stringId)); }
+void CTelvoraDlg::ShowStatusText(std::u16string_view text) { SetText(kStatusLine, text); }
+void CTelvoraDlg::SetPortIndicator(bool checked) { SetChecked(kPortIndicator, checked); }
+void CTelvoraDlg::SelectPortEntry(int index) { SetCurSel(kPortSelector, index); }
+void CTelvoraDlg::ShowMessageBoxString(int stringId) {
+  ShowMessageBox(this, StringU16(stringId));
+}
+
+std::u16string CTelvoraDlg::CurrentPassword() const { return GetText(kPassword); }
+
+std::unique_ptr<TransferScope> CTelvoraDlg::BeginTransfer() {
+  if (transferDepth_ > 0 || closing_) return nullptr;
+  return std::make_unique<Busy>(*this);
+}
+
+void CTelvoraDlg::OnSearchRestart() { search_.Restart(); }
+
+void CTelvoraDlg::OnPortChosen() { search_.ChooseManually(GetCurSel(kPortSelector)); }
+
+void CTelvoraDlg::OnPasswordChange() {
+  const std::u16string next = GetText(kNewPassword);
+  const std::u16string confirmation = GetText(kConfirmation);
+  if (next != confirmation || next.size() != 4) {
+    ShowMessageBoxString(kStrPasswordMistyped);
+    return;
+  }
+  auto scope = BeginTransfer();
+  if (!scope) return;
+  ShowStatusString(kStrTransferRunning);
+  const PasswordChange outcome = ChangeUnitPassword(engine_, CurrentPassword(), next, confirmation);
+  if (closing_) return;
+  if (const int id = StatusStringFor(outcome); id != 0) ShowStatusString(id);
+}
+
+void CTelvoraDlg::OnSaveSettings() {}
+void CTelvoraDlg::OnLoadSettings() {}
+
+void CTelvoraDlg::OnCancel() {
+  closing_ = true;
+  // A transfer waiting inside this window gives up now rather than after its time-out.
+  AbortTransactions = true;
+  loop_.StopTimer();
+  port_.Close();
+  WaitForReaderIdle();
+  EnablePortDataNotices(false);
+}
+
+}  // namespace telvora

@@ -1,0 +1,8 @@
+// Definitions of the shared page texts.
+#include "pages/shared_texts.h"
+
+namespace telvora {
+
+std::u16string ImeiText;
+
+}  // namespace telvora
