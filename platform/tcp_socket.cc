@@ -22,9 +22,13 @@ using Clock = std::chrono::steady_clock;
 // Milliseconds for poll until the deadline, rounded up so the wait never ends just before
 // it; -1 waits without limit.
 int PollTimeout(Clock::time_point deadline) {
-  if (deadline == Clock::time_point::max()) return -1;
+  if (deadline == Clock::time_point::max()) {
+    return -1;
+  }
   const auto now = Clock::now();
-  if (deadline <= now) return 0;
+  if (deadline <= now) {
+    return 0;
+  }
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
   return left > 1'000'000'000 ? 1'000'000'000 : static_cast<int>(left);
 }
@@ -43,12 +47,20 @@ int WaitFor(int fd, short events, Clock::time_point deadline, const WakeSignal* 
     pollfd fds[2] = {{fd, events, 0}, {wake != nullptr ? wake->Handle() : -1, POLLIN, 0}};
     const int n = ::poll(fds, 2, PollTimeout(deadline));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        continue;
+      }
       return 1;  // let the caller's own call report what is wrong
     }
-    if (fds[1].revents != 0) return -1;
-    if (fds[0].revents != 0) return 1;
-    if (Clock::now() >= deadline) return 0;
+    if (fds[1].revents != 0) {
+      return -1;
+    }
+    if (fds[0].revents != 0) {
+      return 1;
+    }
+    if (Clock::now() >= deadline) {
+      return 0;
+    }
   }
 }
 
@@ -64,7 +76,9 @@ std::optional<Ipv4Address> LookupIpv4(const std::string& host) {
   }
   std::optional<Ipv4Address> result;
   for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    if (a->ai_family != AF_INET || a->ai_addr == nullptr) continue;
+    if (a->ai_family != AF_INET || a->ai_addr == nullptr) {
+      continue;
+    }
     sockaddr_in sa{};
     std::memcpy(&sa, a->ai_addr, sizeof sa);
     Ipv4Address address{};
@@ -84,16 +98,22 @@ std::string FormatIpv4(const Ipv4Address& a) {
 WakeSignal::WakeSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 WakeSignal::~WakeSignal() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
 }
 
 void WakeSignal::Wake() {
   const std::uint64_t one = 1;
-  if (fd_ >= 0) (void)!::write(fd_, &one, sizeof one);
+  if (fd_ >= 0) {
+    (void)!::write(fd_, &one, sizeof one);
+  }
 }
 
 bool WakeSignal::IsSet() const {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    return false;
+  }
   pollfd p{fd_, POLLIN, 0};
   return ::poll(&p, 1, 0) > 0;
 }
@@ -119,12 +139,20 @@ bool TcpSocket::Create() {
 }
 
 bool TcpSocket::Connect(const Ipv4Address& address, std::uint16_t port) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    return false;
+  }
   const sockaddr_in sa = MakeAddress(address, port);
-  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) return true;
-  if (errno != EINTR) return false;
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0) {
+    return true;
+  }
+  if (errno != EINTR) {
+    return false;
+  }
   // An interrupted connect goes on by itself; its outcome is read once it is writable.
-  if (WaitFor(fd_, POLLOUT, Clock::time_point::max(), nullptr) != 1) return false;
+  if (WaitFor(fd_, POLLOUT, Clock::time_point::max(), nullptr) != 1) {
+    return false;
+  }
   int error = 0;
   socklen_t size = sizeof error;
   return ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
@@ -148,27 +176,39 @@ bool TcpSocket::SendAll(std::span<const std::uint8_t> bytes) {
 ReceiveStatus TcpSocket::Receive(std::uint8_t* buffer, std::size_t max, std::size_t& got,
                                  Deadline deadline, const WakeSignal* wake) {
   got = 0;
-  if (fd_ < 0) return ReceiveStatus::kError;
+  if (fd_ < 0) {
+    return ReceiveStatus::kError;
+  }
   for (;;) {
     const int ready = WaitFor(fd_, POLLIN, deadline, wake);
-    if (ready <= 0) return ReceiveStatus::kTimeout;
+    if (ready <= 0) {
+      return ReceiveStatus::kTimeout;
+    }
     const ssize_t n = ::recv(fd_, buffer, max, MSG_DONTWAIT);
     if (n > 0) {
       got = static_cast<std::size_t>(n);
       return ReceiveStatus::kData;
     }
-    if (n == 0) return ReceiveStatus::kClosed;
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    if (n == 0) {
+      return ReceiveStatus::kClosed;
+    }
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
+      continue;
+    }
     return ReceiveStatus::kError;
   }
 }
 
 void TcpSocket::ShutdownSend() {
-  if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
+  if (fd_ >= 0) {
+    ::shutdown(fd_, SHUT_WR);
+  }
 }
 
 void TcpSocket::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  if (fd_ >= 0) {
+    ::close(std::exchange(fd_, -1));
+  }
 }
 
 TcpListener::~TcpListener() {
@@ -178,14 +218,20 @@ TcpListener::~TcpListener() {
 bool TcpListener::Listen(const std::string& address, std::uint16_t port, std::string* error) {
   Close();
   auto fail = [&](const std::string& what) {
-    if (error != nullptr) *error = what;
+    if (error != nullptr) {
+      *error = what;
+    }
     Close();
     return false;
   };
   const std::optional<Ipv4Address> ip = LookupIpv4(address);
-  if (!ip) return fail("the address " + address + " is not an IPv4 address or known host");
+  if (!ip) {
+    return fail("the address " + address + " is not an IPv4 address or known host");
+  }
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (fd_ < 0) return fail(std::string("no socket: ") + std::strerror(errno));
+  if (fd_ < 0) {
+    return fail(std::string("no socket: ") + std::strerror(errno));
+  }
   const int on = 1;
   ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in sa = MakeAddress(*ip, port);
@@ -193,7 +239,9 @@ bool TcpListener::Listen(const std::string& address, std::uint16_t port, std::st
     return fail("cannot bind " + FormatIpv4(*ip) + ":" + std::to_string(port) + ": " +
                 std::strerror(errno));
   }
-  if (::listen(fd_, 16) != 0) return fail(std::string("cannot listen: ") + std::strerror(errno));
+  if (::listen(fd_, 16) != 0) {
+    return fail(std::string("cannot listen: ") + std::strerror(errno));
+  }
   socklen_t size = sizeof sa;
   if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &size) != 0) {
     return fail(std::string("no bound address: ") + std::strerror(errno));
@@ -204,9 +252,13 @@ bool TcpListener::Listen(const std::string& address, std::uint16_t port, std::st
 
 std::optional<TcpSocket> TcpListener::Accept(Deadline deadline, const WakeSignal* wake) {
   while (fd_ >= 0) {
-    if (WaitFor(fd_, POLLIN, deadline, wake) <= 0) return std::nullopt;
+    if (WaitFor(fd_, POLLIN, deadline, wake) <= 0) {
+      return std::nullopt;
+    }
     const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd >= 0) return TcpSocket(fd);
+    if (fd >= 0) {
+      return TcpSocket(fd);
+    }
     // A connection that was reset before it was taken is simply gone; wait for the next.
     if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN && errno != EPROTO) {
       return std::nullopt;
@@ -216,7 +268,9 @@ std::optional<TcpSocket> TcpListener::Accept(Deadline deadline, const WakeSignal
 }
 
 void TcpListener::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  if (fd_ >= 0) {
+    ::close(std::exchange(fd_, -1));
+  }
 }
 
 }  // namespace telvora

@@ -15,7 +15,9 @@ std::optional<std::vector<std::uint8_t>> DecodePart(std::string_view text) {
     std::uint32_t value = 0;
     for (std::size_t k = 0; k < 4; ++k) {
       const auto c = static_cast<std::uint8_t>(text[i + k]);
-      if (c < kSixBitBase || c > kSixBitBase + 63) return std::nullopt;
+      if (c < kSixBitBase || c > kSixBitBase + 63) {
+        return std::nullopt;
+      }
       value = (value << 6) | static_cast<std::uint32_t>(c - kSixBitBase);
     }
     bytes.push_back(static_cast<std::uint8_t>(value >> 16));
@@ -27,7 +29,9 @@ std::optional<std::vector<std::uint8_t>> DecodePart(std::string_view text) {
 
 bool ZeroFrom(const std::vector<std::uint8_t>& bytes, std::size_t from) {
   for (std::size_t i = from; i < bytes.size(); ++i) {
-    if (bytes[i] != 0) return false;
+    if (bytes[i] != 0) {
+      return false;
+    }
   }
   return true;
 }
@@ -74,22 +78,32 @@ DecodedFrameText DecodeFrameText(std::string_view text, PayloadPart rule) {
     out.error = e;
     return out;
   };
-  if (text.size() < kHeaderTextLength) return fail(FrameTextError::kBadLength);
+  if (text.size() < kHeaderTextLength) {
+    return fail(FrameTextError::kBadLength);
+  }
   const auto head = DecodePart(text.substr(0, kHeaderTextLength));
-  if (!head) return fail(FrameTextError::kBadCharacter);
-  if (!ZeroFrom(*head, kHeaderSectionSize)) return fail(FrameTextError::kBadPadding);
+  if (!head) {
+    return fail(FrameTextError::kBadCharacter);
+  }
+  if (!ZeroFrom(*head, kHeaderSectionSize)) {
+    return fail(FrameTextError::kBadPadding);
+  }
   const std::span<const std::uint8_t> fields(head->data(), kHeaderFieldsSize);
   if ((*head)[kHeaderFieldsSize] != Checksum8(fields)) {
     return fail(FrameTextError::kBadHeaderChecksum);
   }
-  if ((*head)[kHeaderFieldsSize + 1] != kLineFeed) return fail(FrameTextError::kNoHeaderLineFeed);
+  if ((*head)[kHeaderFieldsSize + 1] != kLineFeed) {
+    return fail(FrameTextError::kNoHeaderLineFeed);
+  }
   out.header = DecodeHeaderFields(fields);
   out.wire.assign(head->begin(), head->begin() + kHeaderSectionSize);
 
   const std::string_view rest = text.substr(kHeaderTextLength);
   out.hasPayload = rule == PayloadPart::kWhenLengthNotZero ? out.header.length != 0 : !rest.empty();
   if (!out.hasPayload) {
-    if (!rest.empty()) return fail(FrameTextError::kBadLength);
+    if (!rest.empty()) {
+      return fail(FrameTextError::kBadLength);
+    }
     return out;
   }
   // The length field decides how long the payload part is; a text that ends sooner or goes
@@ -99,11 +113,19 @@ DecodedFrameText DecodeFrameText(std::string_view text, PayloadPart rule) {
     return fail(FrameTextError::kBadLength);
   }
   const auto section = DecodePart(rest);
-  if (!section) return fail(FrameTextError::kBadCharacter);
-  if (!ZeroFrom(*section, n + kPayloadOverhead)) return fail(FrameTextError::kBadPadding);
+  if (!section) {
+    return fail(FrameTextError::kBadCharacter);
+  }
+  if (!ZeroFrom(*section, n + kPayloadOverhead)) {
+    return fail(FrameTextError::kBadPadding);
+  }
   const std::span<const std::uint8_t> payload(section->data(), n);
-  if ((*section)[n] != Checksum8(payload)) return fail(FrameTextError::kBadPayloadChecksum);
-  if ((*section)[n + 1] != kLineFeed) return fail(FrameTextError::kNoPayloadLineFeed);
+  if ((*section)[n] != Checksum8(payload)) {
+    return fail(FrameTextError::kBadPayloadChecksum);
+  }
+  if ((*section)[n + 1] != kLineFeed) {
+    return fail(FrameTextError::kNoPayloadLineFeed);
+  }
   out.payload.assign(payload.begin(), payload.end());
   out.wire.insert(out.wire.end(), section->begin(),
                   section->begin() + static_cast<long>(n + kPayloadOverhead));

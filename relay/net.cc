@@ -40,7 +40,9 @@ std::u16string Ascii(std::string_view text) {
 // zero byte. Returns the number of bytes before the zero.
 std::size_t ToBytes(std::u16string_view text, std::uint8_t* buffer, std::size_t size) {
   const std::size_t n = std::min(text.size(), size - 2);
-  for (std::size_t i = 0; i < n; ++i) buffer[i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+  for (std::size_t i = 0; i < n; ++i) {
+    buffer[i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+  }
   buffer[n] = 0;
   return n;
 }
@@ -79,7 +81,9 @@ std::u16string_view ReasonOf(FrameTextError e) {
 
 bool RefuseText(std::u16string_view text, std::u16string_view what) {
   const std::optional<std::size_t> at = Cnet::RefusedCharacter(text);
-  if (!at) return false;
+  if (!at) {
+    return false;
+  }
   std::array<char, 96> detail{};
   std::snprintf(detail.data(), detail.size(), " obsahuje nepovolený znak (pozice %zu, kód 0x%02X)",
                 *at + 1, static_cast<unsigned>(text[*at]));
@@ -91,7 +95,9 @@ bool RefuseText(std::u16string_view text, std::u16string_view what) {
 
 std::optional<std::size_t> Cnet::RefusedCharacter(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] < 0x21 || text[i] >= 0x7F) return i;
+    if (text[i] < 0x21 || text[i] >= 0x7F) {
+      return i;
+    }
   }
   return std::nullopt;
 }
@@ -108,7 +114,9 @@ std::u16string Cnet::EncodeFrame(const FrameHeader& header, const std::uint8_t* 
   const std::string text = EncodeFrameText(header, bytes, payload != nullptr);
   std::u16string out;
   out.reserve(text.size());
-  for (const char c : text) out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
+  for (const char c : text) {
+    out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
+  }
   return out;
 }
 
@@ -142,10 +150,14 @@ std::int32_t Cnet::LeadingNumber(const std::uint8_t* reply) {
 
 bool Cnet::Connect() {
   socket_.Close();
-  if (RefuseText(RelayServerName, u"adresa serveru")) return false;
+  if (RefuseText(RelayServerName, u"adresa serveru")) {
+    return false;
+  }
   // POSIX sockets need no library start; the line stays for the log's sake.
   Log(kStrSocketLibrary);
-  if (!socket_.Create()) return false;
+  if (!socket_.Create()) {
+    return false;
+  }
   Log(kStrSocketCreated);
   std::array<std::uint8_t, kHostNameBufferSize> host{};
   const std::size_t n = ToBytes(RelayServerName, host.data(), host.size());
@@ -168,7 +180,9 @@ bool Cnet::Connect() {
 }
 
 bool Cnet::Exchange(std::uint8_t* buffer, std::size_t size) {
-  if (size < 2) return false;
+  if (size < 2) {
+    return false;
+  }
   const std::size_t requestLength = std::find(buffer, buffer + size, std::uint8_t{0}) - buffer;
   // A send that fails shows itself by the server's silence or its closing.
   (void)socket_.SendAll(std::span<const std::uint8_t>(buffer, requestLength));
@@ -202,7 +216,9 @@ bool Cnet::Exchange(std::uint8_t* buffer, std::size_t size) {
       ++changes;
     }
   }
-  if (changes >= kExchangeSecondsChanges) return false;
+  if (changes >= kExchangeSecondsChanges) {
+    return false;
+  }
 
   lastReply_ = StoredReply(buffer, size);
   const std::span<const std::uint8_t> replyBytes(
@@ -220,7 +236,9 @@ bool Cnet::SendRequest(std::u16string_view request) {
   lastReply_.clear();
   ToBytes(request, buffer_.data(), buffer_.size());
   AppendRelayLog(request);
-  if (Exchange(buffer_.data(), buffer_.size())) return true;
+  if (Exchange(buffer_.data(), buffer_.size())) {
+    return true;
+  }
   socket_.Close();
   return false;
 }
@@ -229,18 +247,32 @@ bool Cnet::TakeReplyFrame(std::uint8_t* payloadCursor, bool discardPayload) {
   const auto* reply = reinterpret_cast<const std::uint8_t*>(lastReply_.data());
   const std::size_t n = lastReply_.size();
   std::size_t i = 0;
-  while (i < n && reply[i] >= '0' && reply[i] <= '9') ++i;
-  if (i == 0) return false;
-  if (i < n && reply[i] == '\r') ++i;
-  if (i >= n || reply[i] != '\n') return false;
+  while (i < n && reply[i] >= '0' && reply[i] <= '9') {
+    ++i;
+  }
+  if (i == 0) {
+    return false;
+  }
+  if (i < n && reply[i] == '\r') {
+    ++i;
+  }
+  if (i >= n || reply[i] != '\n') {
+    return false;
+  }
   ++i;
   std::size_t end = i;
-  while (end < n && !IsReplySpace(reply[end])) ++end;
+  while (end < n && !IsReplySpace(reply[end])) {
+    ++end;
+  }
   // A server that hands back no frame says nothing more after its number.
-  if (end == i) return false;
+  if (end == i) {
+    return false;
+  }
   const std::string_view text(lastReply_.data() + i, end - i);
   std::size_t after = end;
-  while (after < n && IsReplySpace(reply[after])) ++after;
+  while (after < n && IsReplySpace(reply[after])) {
+    ++after;
+  }
   DecodedFrameText frame;
   if (after == n) {
     frame = DecodeFrameText(text, PayloadPart::kWhenLengthNotZero);
@@ -255,7 +287,9 @@ bool Cnet::TakeReplyFrame(std::uint8_t* payloadCursor, bool discardPayload) {
   RxPayloadCursor = payloadCursor;
   RxPayloadDiscard = discardPayload;
   parser_.ResetParser();
-  for (const std::uint8_t b : frame.wire) parser_.ParseByte(b);
+  for (const std::uint8_t b : frame.wire) {
+    parser_.ParseByte(b);
+  }
   RxPayloadDiscard = false;
   return parser_.State() == ParseState::kIdle && !LastReplyWasNotice &&
          LastReplyHeader == frame.header;
@@ -269,7 +303,9 @@ bool Cnet::RelayTextsUsable() {
 TransferResult Cnet::Transfer(FrameHeader header, int writeFlag, const std::uint8_t* data,
                               std::uint32_t chunkSize) {
   TransferResult result;
-  if (!RelayTextsUsable()) return result;
+  if (!RelayTextsUsable()) {
+    return result;
+  }
   const bool write = writeFlag != 0;
   if (header.length > 0 && chunkSize == 0) {
     AppendRelayLogLine(u"velikost části přenosu je 0");
@@ -282,8 +318,12 @@ TransferResult Cnet::Transfer(FrameHeader header, int writeFlag, const std::uint
   }
 
   Log(kStrConnecting);
-  if (!Connect()) return result;
-  if (!SendRequest(BuildRequest(header, u"rd?", nullptr, 0, false))) return result;
+  if (!Connect()) {
+    return result;
+  }
+  if (!SendRequest(BuildRequest(header, u"rd?", nullptr, 0, false))) {
+    return result;
+  }
 
   std::uint32_t remaining = header.length;
   std::uint32_t chunkLength = std::min(remaining, chunkSize);
@@ -295,11 +335,15 @@ TransferResult Cnet::Transfer(FrameHeader header, int writeFlag, const std::uint
   while (remaining > 0 || readDue) {
     readDue = false;
     socket_.Close();
-    if (!Connect()) return result;
+    if (!Connect()) {
+      return result;
+    }
     FrameHeader chunk = header;
     chunk.length = chunkLength;
     const std::uint8_t* payload = write && data != nullptr ? data + offset : nullptr;
-    if (!SendRequest(BuildRequest(chunk, u"cl?", payload, chunkIndex, true))) return result;
+    if (!SendRequest(BuildRequest(chunk, u"cl?", payload, chunkIndex, true))) {
+      return result;
+    }
     ++result.chunks;
 
     // A read's chunks build the block from the start of TransferBuffer; the answer to a
@@ -307,9 +351,13 @@ TransferResult Cnet::Transfer(FrameHeader header, int writeFlag, const std::uint
     const bool moreToSend = write && remaining > chunkLength;
     std::uint8_t* cursor = TransferBuffer.data() + (write ? 0 : offset % (kTransferBufferSize - 1));
     if (TakeReplyFrame(cursor, moreToSend)) {
-      if (LastReplyHeader.type == kTypeRefused) result.refused = true;
+      if (LastReplyHeader.type == kTypeRefused) {
+        result.refused = true;
+      }
       const bool whole = write || chunkLength == 0 || LastReplyHeader.length == chunkLength;
-      if (LastReplyHeader.type != kTypeAccepted || !whole) everyFrameWhole = false;
+      if (LastReplyHeader.type != kTypeAccepted || !whole) {
+        everyFrameWhole = false;
+      }
     } else {
       everyFrameGood = false;
     }
@@ -322,9 +370,15 @@ TransferResult Cnet::Transfer(FrameHeader header, int writeFlag, const std::uint
   }
 
   socket_.Close();
-  if (!Connect()) return result;
-  if (!SendRequest(BuildRequest(header, u"st?", nullptr, 0, false))) return result;
-  if (MessageLoop* loop = MainMessageLoop()) loop->Post(WM_RELAY_STATUS, 0, kStrTransferEnd);
+  if (!Connect()) {
+    return result;
+  }
+  if (!SendRequest(BuildRequest(header, u"st?", nullptr, 0, false))) {
+    return result;
+  }
+  if (MessageLoop* loop = MainMessageLoop()) {
+    loop->Post(WM_RELAY_STATUS, 0, kStrTransferEnd);
+  }
   socket_.Close();
   result.replied = everyFrameGood;
   result.complete = everyFrameGood && everyFrameWhole;

@@ -30,7 +30,9 @@ QueryAnswer QueryFirmwareThroughRelay(Cnet& net, std::u16string_view password) {
     answer.status = QueryStatus::kOk;
     answer.text = DecodeCp1250(std::span<const std::uint8_t>(start, end));
   }
-  if (MessageLoop* loop = MainMessageLoop()) loop->Post(WM_RELAY_STATUS, 0, kStrSocketClosed);
+  if (MessageLoop* loop = MainMessageLoop()) {
+    loop->Post(WM_RELAY_STATUS, 0, kStrSocketClosed);
+  }
   return answer;
 }
 

@@ -139,7 +139,9 @@ constexpr std::array kTable = std::to_array<StringEntry>({
 
 constexpr bool IsSortedById() {
   for (std::size_t i = 1; i < kTable.size(); ++i) {
-    if (kTable[i - 1].id >= kTable[i].id) return false;
+    if (kTable[i - 1].id >= kTable[i].id) {
+      return false;
+    }
   }
   return true;
 }
@@ -163,11 +165,15 @@ std::u16string_view StringU16(int id) {
   static const std::vector<std::u16string> utf16 = [] {
     std::vector<std::u16string> v;
     v.reserve(kTable.size());
-    for (const StringEntry& e : kTable) v.push_back(Utf8ToUtf16(e.text));
+    for (const StringEntry& e : kTable) {
+      v.push_back(Utf8ToUtf16(e.text));
+    }
     return v;
   }();
   const StringEntry* e = Find(id);
-  if (e == nullptr) return {};
+  if (e == nullptr) {
+    return {};
+  }
   return utf16[static_cast<std::size_t>(e - kTable.data())];
 }
 

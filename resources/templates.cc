@@ -360,7 +360,9 @@ constexpr auto kAll =
 
 const DialogTemplate* FindTemplate(int id) {
   for (const DialogTemplate* d : kAll) {
-    if (d->id == id) return d;
+    if (d->id == id) {
+      return d;
+    }
   }
   return nullptr;
 }
@@ -370,9 +372,13 @@ std::span<const DialogTemplate* const> AllTemplates() {
 }
 
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id) {
-  if (id == kNoControlId) return nullptr;
+  if (id == kNoControlId) {
+    return nullptr;
+  }
   for (const ControlTemplate& c : dialog.controls) {
-    if (c.id == id) return &c;
+    if (c.id == id) {
+      return &c;
+    }
   }
   return nullptr;
 }

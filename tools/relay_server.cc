@@ -27,7 +27,9 @@ bool AllDigits(std::string_view s) {
 
 int PollMilliseconds(Clock::time_point deadline) {
   const auto now = Clock::now();
-  if (deadline <= now) return 0;
+  if (deadline <= now) {
+    return 0;
+  }
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
 }
 
@@ -46,7 +48,9 @@ const char* KindName(RelayRequest::Kind kind) {
 }  // namespace
 
 std::optional<RelayRequest> ParseRelayRequest(std::string_view text) {
-  if (!text.starts_with("GET ") || !text.ends_with(kRequestEnd)) return std::nullopt;
+  if (!text.starts_with("GET ") || !text.ends_with(kRequestEnd)) {
+    return std::nullopt;
+  }
   const std::string_view line = text.substr(4, text.size() - 4 - kRequestEnd.size());
 
   // The server name comes first and may itself hold a '/', so the path is the earliest of
@@ -67,14 +71,18 @@ std::optional<RelayRequest> ParseRelayRequest(std::string_view text) {
       request.kind = p.kind;
     }
   }
-  if (at == std::string_view::npos) return std::nullopt;
+  if (at == std::string_view::npos) {
+    return std::nullopt;
+  }
   request.server = std::string(line.substr(0, at));
   std::string_view rest = line.substr(at + kPaths[0].text.size());
 
   if (request.kind == RelayRequest::Kind::kFrame) {
     // The frame text holds no '&' (its characters start at 0x41), so the last "&c" is it.
     const std::size_t c = rest.rfind("&c");
-    if (c == std::string_view::npos) return std::nullopt;
+    if (c == std::string_view::npos) {
+      return std::nullopt;
+    }
     const std::string_view chunk = rest.substr(c + 2);
     const std::size_t eq = chunk.find('=');
     if (eq == std::string_view::npos || !AllDigits(chunk.substr(0, eq)) || eq > 6) {
@@ -107,7 +115,9 @@ bool UnitFrameReader::Feed(std::uint8_t b) {
       return false;
     case State::kHeader: {
       bytes_.push_back(b);
-      if (bytes_.size() < kHeaderSectionSize) return false;
+      if (bytes_.size() < kHeaderSectionSize) {
+        return false;
+      }
       const std::span<const std::uint8_t> fields(bytes_.data(), kHeaderFieldsSize);
       state_ = State::kIdle;
       if (bytes_[kHeaderFieldsSize] != Checksum8(fields) ||
@@ -117,18 +127,26 @@ bool UnitFrameReader::Feed(std::uint8_t b) {
       header_ = DecodeHeaderFields(fields);
       payload_.clear();
       bytes_.clear();
-      if (header_.length == 0) return true;
-      if (header_.length > kMaxPayload) return false;
+      if (header_.length == 0) {
+        return true;
+      }
+      if (header_.length > kMaxPayload) {
+        return false;
+      }
       state_ = State::kPayload;
       return false;
     }
     case State::kPayload: {
       bytes_.push_back(b);
       const std::size_t n = header_.length;
-      if (bytes_.size() < n + kPayloadOverhead) return false;
+      if (bytes_.size() < n + kPayloadOverhead) {
+        return false;
+      }
       state_ = State::kIdle;
       const std::span<const std::uint8_t> payload(bytes_.data(), n);
-      if (bytes_[n] != Checksum8(payload) || bytes_[n + 1] != kLineFeed) return false;
+      if (bytes_[n] != Checksum8(payload) || bytes_[n + 1] != kLineFeed) {
+        return false;
+      }
       payload_.assign(payload.begin(), payload.end());
       return true;
     }
@@ -147,19 +165,25 @@ bool RelayServer::Listen(std::string* error) {
 }
 
 bool RelayServer::Start(std::string* error) {
-  if (!Listen(error)) return false;
+  if (!Listen(error)) {
+    return false;
+  }
   thread_ = std::thread([this] { Serve(); });
   return true;
 }
 
 void RelayServer::Stop() {
   stop_.Wake();
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable()) {
+    thread_.join();
+  }
   unit_.Close();
 }
 
 void RelayServer::Log(const std::string& line) {
-  if (!log_) return;
+  if (!log_) {
+    return;
+  }
   std::lock_guard lock(logMutex_);
   log_(line);
 }
@@ -201,11 +225,15 @@ void RelayServer::HandleConnection(TcpSocket& client) {
       text.append(reinterpret_cast<const char*>(chunk.data()), got);
       continue;
     }
-    if (status != ReceiveStatus::kTimeout || stop_.IsSet()) return;  // nobody left to answer
+    if (status != ReceiveStatus::kTimeout || stop_.IsSet()) {
+      return;  // nobody left to answer
+    }
     body = Status(kRelayRequestTimeout);
     break;
   }
-  if (body.empty()) body = Answer(text);
+  if (body.empty()) {
+    body = Answer(text);
+  }
   (void)client.SendAll(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));
   client.ShutdownSend();
@@ -232,9 +260,15 @@ std::string RelayServer::Answer(std::string_view requestText) {
 }
 
 bool RelayServer::EnsureUnit() {
-  if (unit_.IsOpen()) return true;
-  if (options_.unitDevice.empty()) return false;
-  if (unit_.Open(options_.unitDevice, 19200) == SerialOpenResult::kOk) return true;
+  if (unit_.IsOpen()) {
+    return true;
+  }
+  if (options_.unitDevice.empty()) {
+    return false;
+  }
+  if (unit_.Open(options_.unitDevice, 19200) == SerialOpenResult::kOk) {
+    return true;
+  }
   unit_.Close();
   return false;
 }
@@ -268,8 +302,12 @@ std::string RelayServer::ForwardFrame(const RelayRequest& request, int& status) 
   for (;;) {
     pollfd fds[2] = {{unit_.PollHandle(), POLLIN, 0}, {stop_.Handle(), POLLIN, 0}};
     const int n = ::poll(fds, 2, PollMilliseconds(deadline));
-    if (n < 0 && errno != EINTR) break;
-    if (fds[1].revents != 0) break;
+    if (n < 0 && errno != EINTR) {
+      break;
+    }
+    if (fds[1].revents != 0) {
+      break;
+    }
     if (n > 0 && fds[0].revents != 0) {
       const SerialRead read = unit_.ReadAvailable(buffer.data(), buffer.size(), got);
       if (read == SerialRead::kFailed) {
@@ -286,7 +324,9 @@ std::string RelayServer::ForwardFrame(const RelayRequest& request, int& status) 
         }
       }
     }
-    if (Clock::now() >= deadline) break;
+    if (Clock::now() >= deadline) {
+      break;
+    }
   }
   status = kRelayUnitSilent;
   return Status(status);

@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   server.Stop();
-  if (sim) sim->Stop();
+  if (sim) {
+    sim->Stop();
+  }
   return 0;
 }

@@ -9,7 +9,9 @@ namespace telvora {
 BusyIndication::BusyIndication(const std::vector<QWidget*>& controls) {
   QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
   for (QWidget* w : controls) {
-    if (w == nullptr) continue;
+    if (w == nullptr) {
+      continue;
+    }
     controls_.emplace_back(w, w->isEnabled());
     w->setEnabled(false);
   }
@@ -17,7 +19,9 @@ BusyIndication::BusyIndication(const std::vector<QWidget*>& controls) {
 
 BusyIndication::~BusyIndication() {
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-    if (it->first) it->first->setEnabled(it->second);
+    if (it->first) {
+      it->first->setEnabled(it->second);
+    }
   }
   QApplication::restoreOverrideCursor();
 }

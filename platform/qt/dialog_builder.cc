@@ -61,7 +61,9 @@ int WrapWidth(const QFontMetrics& fm, const QString& text, int height) {
   constexpr int kLarge = 100000;
   const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
   const QRect unwrapped = fm.boundingRect(QRect(0, 0, kLarge, kLarge), flags, text);
-  if (unwrapped.height() > height) return unwrapped.width();
+  if (unwrapped.height() > height) {
+    return unwrapped.width();
+  }
   int lo = 1;
   int hi = unwrapped.width();
   while (lo < hi) {
@@ -164,7 +166,9 @@ QSize NeededPixels(const ControlTemplate& c, const QFont& font, const Chrome& ch
   const QRect lines = fm.boundingRect(QRect(0, 0, kLarge, kLarge), Qt::AlignLeft, text);
   switch (c.kind) {
     case ControlKind::kStatic:
-      if (text.isEmpty()) return {};
+      if (text.isEmpty()) {
+        return {};
+      }
       if (c.rect.h >= kWrapHeightDlu) {
         const int w = WrapWidth(fm, text, height_px);
         const int h = fm.boundingRect(QRect(0, 0, w, kLarge), Qt::TextWordWrap, text).height();
@@ -173,7 +177,9 @@ QSize NeededPixels(const ControlTemplate& c, const QFont& font, const Chrome& ch
       return {lines.width() + kBreathingPx, lines.height()};
     case ControlKind::kCheckBox:
       if (!text.contains(QLatin1Char('\n'))) {
-        if (text.isEmpty()) return {chrome.check_w, chrome.check_h};
+        if (text.isEmpty()) {
+          return {chrome.check_w, chrome.check_h};
+        }
         return {chrome.check_w + TextWidth(fm, fmf, text),
                 std::max(chrome.check_h, lines.height())};
       }
@@ -186,10 +192,14 @@ QSize NeededPixels(const ControlTemplate& c, const QFont& font, const Chrome& ch
     case ControlKind::kPushButton:
       return {chrome.button_w + TextWidth(fm, fmf, text), lines.height()};
     case ControlKind::kGroupFrame:
-      if (text.isEmpty()) return {};
+      if (text.isEmpty()) {
+        return {};
+      }
       return {chrome.group_w + TextWidth(fm, fmf, text), 0};
     case ControlKind::kEdit:
-      if (text.isEmpty()) return {};
+      if (text.isEmpty()) {
+        return {};
+      }
       return {chrome.edit_w + TextWidth(fm, fmf, text), 0};
     case ControlKind::kPasswordEdit: {
       QLineEdit probe(text);
@@ -199,8 +209,9 @@ QSize NeededPixels(const ControlTemplate& c, const QFont& font, const Chrome& ch
     }
     case ControlKind::kDropDownCombo: {
       int widest = 0;
-      for (std::string_view item : c.items)
+      for (std::string_view item : c.items) {
         widest = std::max(widest, TextWidth(fm, fmf, FromUtf8(item)));
+      }
       return widest > 0 ? QSize(chrome.combo_w + widest, 0) : QSize();
     }
     case ControlKind::kListBox:
@@ -228,7 +239,9 @@ Limits FreeSpan(const std::vector<QRectF>& rects, const std::vector<QRectF>& ori
   const QRectF& r = rects[self];
   Limits lim{0.0, horizontal ? double(dialog.width) : double(dialog.height)};
   for (std::size_t j = 0; j < rects.size(); ++j) {
-    if (j == self) continue;
+    if (j == self) {
+      continue;
+    }
     const QRectF& o = rects[j];
     const bool frame = dialog.controls[j].kind == ControlKind::kGroupFrame;
     if (frame && Contains(original[j], original[self])) {
@@ -245,16 +258,28 @@ Limits FreeSpan(const std::vector<QRectF>& rects, const std::vector<QRectF>& ori
       }
       continue;
     }
-    if (Overlap(original[j], original[self])) continue;
+    if (Overlap(original[j], original[self])) {
+      continue;
+    }
     const bool across = horizontal ? (o.top() < r.bottom() && r.top() < o.bottom())
                                    : (o.left() < r.right() && r.left() < o.right());
-    if (!across) continue;
+    if (!across) {
+      continue;
+    }
     if (horizontal) {
-      if (o.left() >= r.right()) lim.high = std::min(lim.high, o.left());
-      if (o.right() <= r.left()) lim.low = std::max(lim.low, o.right());
+      if (o.left() >= r.right()) {
+        lim.high = std::min(lim.high, o.left());
+      }
+      if (o.right() <= r.left()) {
+        lim.low = std::max(lim.low, o.right());
+      }
     } else {
-      if (o.top() >= r.bottom()) lim.high = std::min(lim.high, o.top());
-      if (o.bottom() <= r.top()) lim.low = std::max(lim.low, o.bottom());
+      if (o.top() >= r.bottom()) {
+        lim.high = std::min(lim.high, o.top());
+      }
+      if (o.bottom() <= r.top()) {
+        lim.low = std::max(lim.low, o.bottom());
+      }
     }
   }
   return lim;
@@ -341,7 +366,9 @@ int GroupFrame::TitleIndent(const QFontMetrics& fm) {
 }
 
 QRect GroupFrame::TitleRect() const {
-  if (title().isEmpty()) return {};
+  if (title().isEmpty()) {
+    return {};
+  }
   const QFontMetrics fm = fontMetrics();
   const int indent = TitleIndent(fm);
   const QRect text =
@@ -381,14 +408,17 @@ DialogBuilder::DialogBuilder(const QFont& font, std::span<const DialogTemplate* 
   base_y_ = std::max(1, QFontMetrics(font_).height());
   const Chrome chrome = MeasureChrome(font_);
   combo_height_ = chrome.combo_h;
-  for (const DialogTemplate* dialog : templates) Fit(*dialog, chrome);
+  for (const DialogTemplate* dialog : templates) {
+    Fit(*dialog, chrome);
+  }
 
   double scale = 1.0;
   for (const auto& [dialog, needs] : needed_w_) {
     const std::vector<QRectF>& rects = fitted_.at(dialog);
     for (std::size_t i = 0; i < needs.size(); ++i) {
-      if (needs[i] > 0 && rects[i].width() > 0)
+      if (needs[i] > 0 && rects[i].width() > 0) {
         scale = std::max(scale, needs[i] / rects[i].width());
+      }
     }
   }
   // In hundredths, so that the figure reads well and rounding never falls short.
@@ -400,7 +430,9 @@ void DialogBuilder::Fit(const DialogTemplate& dialog, const Chrome& chrome) {
   const double px_per_dlu_y = base_y_ / 8.0;
 
   std::vector<QRectF> original;
-  for (const ControlTemplate& c : dialog.controls) original.push_back(ToRectF(c.rect));
+  for (const ControlTemplate& c : dialog.controls) {
+    original.push_back(ToRectF(c.rect));
+  }
   std::vector<QRectF> rects = original;
   std::vector<QSize> need_px;
   for (const ControlTemplate& c : dialog.controls) {
@@ -411,7 +443,9 @@ void DialogBuilder::Fit(const DialogTemplate& dialog, const Chrome& chrome) {
   for (std::size_t i = 0; i < rects.size(); ++i) {
     const ControlKind kind = dialog.controls[i].kind;
     const double need = need_px[i].height() / px_per_dlu_y;
-    if (!MayGrow(kind) || kind == ControlKind::kPushButton || need <= rects[i].height()) continue;
+    if (!MayGrow(kind) || kind == ControlKind::kPushButton || need <= rects[i].height()) {
+      continue;
+    }
     double top = rects[i].top();
     double bottom = rects[i].bottom();
     Grow(top, bottom, need - rects[i].height(), FreeSpan(rects, original, dialog, i, false), true);
@@ -421,9 +455,13 @@ void DialogBuilder::Fit(const DialogTemplate& dialog, const Chrome& chrome) {
   std::vector<double> needed_w(rects.size(), 0.0);
   for (std::size_t i = 0; i < rects.size(); ++i) {
     const ControlTemplate& c = dialog.controls[i];
-    if (need_px[i].width() <= 0) continue;
+    if (need_px[i].width() <= 0) {
+      continue;
+    }
     needed_w[i] = need_px[i].width() / px_per_dlu_x;
-    if (!MayGrow(c.kind) || needed_w[i] <= rects[i].width()) continue;
+    if (!MayGrow(c.kind) || needed_w[i] <= rects[i].width()) {
+      continue;
+    }
     double left = rects[i].left();
     double right = rects[i].right();
     const bool both = c.kind == ControlKind::kPushButton || (c.style & kStyleCentred) != 0;
@@ -480,7 +518,9 @@ std::vector<QWidget*> DialogBuilder::Build(const DialogTemplate& dialog, QWidget
     widgets.push_back(w);
   }
   for (std::size_t i = 0; i < widgets.size(); ++i) {
-    if (dialog.controls[i].kind == ControlKind::kGroupFrame) widgets[i]->lower();
+    if (dialog.controls[i].kind == ControlKind::kGroupFrame) {
+      widgets[i]->lower();
+    }
   }
   return widgets;
 }
@@ -505,8 +545,12 @@ QWidget* CreateControl(const ControlTemplate& c, const QFont& font, QWidget* par
     case ControlKind::kEdit:
     case ControlKind::kPasswordEdit: {
       auto* edit = new QLineEdit(text, parent);
-      if (c.kind == ControlKind::kPasswordEdit) edit->setEchoMode(QLineEdit::Password);
-      if ((c.style & kStyleCentred) != 0) edit->setAlignment(Qt::AlignCenter);
+      if (c.kind == ControlKind::kPasswordEdit) {
+        edit->setEchoMode(QLineEdit::Password);
+      }
+      if ((c.style & kStyleCentred) != 0) {
+        edit->setAlignment(Qt::AlignCenter);
+      }
       edit->setReadOnly((c.style & kStyleReadOnly) != 0);
       edit->setCursorPosition(0);
       widget = edit;
@@ -565,7 +609,9 @@ QWidget* CreateControl(const ControlTemplate& c, const QFont& font, QWidget* par
       view->setLineWrapMode(QPlainTextEdit::NoWrap);
       const bool always = (c.style & kStyleScrollBarsAlways) != 0;
       const auto policy = [always](bool wanted) {
-        if (!wanted) return Qt::ScrollBarAlwaysOff;
+        if (!wanted) {
+          return Qt::ScrollBarAlwaysOff;
+        }
         return always ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded;
       };
       view->setVerticalScrollBarPolicy(policy((c.style & kStyleVScroll) != 0));
@@ -578,7 +624,9 @@ QWidget* CreateControl(const ControlTemplate& c, const QFont& font, QWidget* par
   widget->setFont(font);
   widget->setEnabled((c.style & kStyleDisabled) == 0);
   widget->setProperty("telvoraId", c.id);
-  if (c.id != kNoControlId) widget->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
+  if (c.id != kNoControlId) {
+    widget->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
+  }
   return widget;
 }
 

@@ -59,14 +59,20 @@ QStringList QtNameFilters(std::string_view windows_filter) {
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QString description = parts[i].trimmed();
-    if (description.isEmpty()) continue;
+    if (description.isEmpty()) {
+      continue;
+    }
     QStringList patterns;
     for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
       const QString pattern = p.trimmed();
-      if (pattern.isEmpty()) continue;
+      if (pattern.isEmpty()) {
+        continue;
+      }
       patterns << (pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern);
     }
-    if (patterns.isEmpty()) continue;
+    if (patterns.isEmpty()) {
+      continue;
+    }
     description.remove(kTrailingPatterns);
     filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
   }
@@ -91,7 +97,9 @@ std::optional<std::filesystem::path> AskFileName(QWidget* parent,
       chosen = ToPath(dialog.selectedFiles().constFirst());
     }
   }
-  if (!chosen || chosen->empty()) return std::nullopt;
+  if (!chosen || chosen->empty()) {
+    return std::nullopt;
+  }
   if (!request.default_suffix.isEmpty() && !chosen->has_extension() && chosen->has_filename()) {
     std::error_code ec;
     const bool save = request.mode == FileDialogRequest::Mode::kSave;

@@ -24,7 +24,9 @@ QtDialog* QtPropertySheet::Page(int index) const {
 }
 
 void QtPropertySheet::SetActivePage(int index) {
-  if (index < 0 || index >= count()) return;
+  if (index < 0 || index >= count()) {
+    return;
+  }
   setCurrentIndex(index);
 }
 

@@ -32,7 +32,9 @@ QtDialog::QtDialog(const DialogTemplate& dialog, QWidget* parent, const DialogBu
   widgets_ = builder.Build(dialog, this);
   for (std::size_t i = 0; i < widgets_.size(); ++i) {
     const int id = dialog.controls[i].id;
-    if (id == kNoControlId) continue;
+    if (id == kNoControlId) {
+      continue;
+    }
     by_id_[id] = widgets_[i];
     Wire(id, widgets_[i]);
   }
@@ -57,7 +59,9 @@ void QtDialog::Wire(int id, QWidget* widget) {
     }
   } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
     connect(list, &QListWidget::currentRowChanged, this, [this, id] {
-      if (quiet_ == 0) Notify(id, Notification::kSelectionChanged);
+      if (quiet_ == 0) {
+        Notify(id, Notification::kSelectionChanged);
+      }
     });
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     connect(edit, &QLineEdit::textChanged, this,
@@ -70,7 +74,9 @@ void QtDialog::Wire(int id, QWidget* widget) {
 
 void QtDialog::Notify(int id, Notification notification) {
   const auto it = handlers_.find({id, notification});
-  if (it == handlers_.end()) return;
+  if (it == handlers_.end()) {
+    return;
+  }
   // A copy, since the handler may replace itself.
   const Handler handler = it->second;
   handler();
@@ -92,25 +98,41 @@ QWidget* QtDialog::Control(int id) const {
 std::vector<QWidget*> QtDialog::Controls(std::initializer_list<int> ids) const {
   std::vector<QWidget*> result;
   for (int id : ids) {
-    if (QWidget* w = Control(id)) result.push_back(w);
+    if (QWidget* w = Control(id)) {
+      result.push_back(w);
+    }
   }
   return result;
 }
 
 QWidget* QtDialog::Find(int id) const {
   QWidget* w = Control(id);
-  if (w == nullptr) qWarning("template %d has no control %d", dialog_.id, id);
+  if (w == nullptr) {
+    qWarning("template %d has no control %d", dialog_.id, id);
+  }
   return w;
 }
 
 std::u16string QtDialog::GetText(int id) const {
   QWidget* w = Find(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToU16(edit->text());
-  if (auto* combo = qobject_cast<QComboBox*>(w)) return ToU16(combo->currentText());
-  if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToU16(button->text());
-  if (auto* label = qobject_cast<QLabel*>(w)) return ToU16(label->text());
-  if (auto* group = qobject_cast<QGroupBox*>(w)) return ToU16(group->title());
-  if (auto* view = qobject_cast<QPlainTextEdit*>(w)) return ToU16(view->toPlainText());
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    return ToU16(edit->text());
+  }
+  if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    return ToU16(combo->currentText());
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    return ToU16(button->text());
+  }
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    return ToU16(label->text());
+  }
+  if (auto* group = qobject_cast<QGroupBox*>(w)) {
+    return ToU16(group->title());
+  }
+  if (auto* view = qobject_cast<QPlainTextEdit*>(w)) {
+    return ToU16(view->toPlainText());
+  }
   if (auto* list = qobject_cast<QListWidget*>(w)) {
     const QListWidgetItem* item = list->currentItem();
     return item != nullptr && item->isSelected() ? ToU16(item->text()) : std::u16string();
@@ -145,12 +167,16 @@ bool QtDialog::IsChecked(int id) const {
 
 void QtDialog::SetChecked(int id, bool checked) {
   auto* button = qobject_cast<QAbstractButton*>(Find(id));
-  if (button != nullptr && button->isCheckable()) button->setChecked(checked);
+  if (button != nullptr && button->isCheckable()) {
+    button->setChecked(checked);
+  }
 }
 
 int QtDialog::GetCurSel(int id) const {
   QWidget* w = Find(id);
-  if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentIndex();
+  if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    return combo->currentIndex();
+  }
   if (auto* list = qobject_cast<QListWidget*>(w)) {
     const QListWidgetItem* item = list->currentItem();
     return item != nullptr && item->isSelected() ? list->row(item) : -1;
@@ -179,13 +205,19 @@ void QtDialog::SetInvalid(int id, bool invalid) {
 
 void QtDialog::SetInvalid(int id, bool invalid, std::u16string_view reason) {
   QWidget* w = Find(id);
-  if (w == nullptr) return;
+  if (w == nullptr) {
+    return;
+  }
   const auto it = marks_.find(id);
   if (invalid) {
-    if (it == marks_.end()) marks_[id] = Mark{w->styleSheet(), w->toolTip()};
+    if (it == marks_.end()) {
+      marks_[id] = Mark{w->styleSheet(), w->toolTip()};
+    }
     // By object name, so that the mark stays on this control and not on its children.
     w->setStyleSheet(QStringLiteral("#%1 { border: 2px solid #d00000; }").arg(w->objectName()));
-    if (!reason.empty()) w->setToolTip(ToQString(reason));
+    if (!reason.empty()) {
+      w->setToolTip(ToQString(reason));
+    }
   } else if (it != marks_.end()) {
     w->setStyleSheet(it->second.style_sheet);
     w->setToolTip(it->second.tool_tip);
@@ -229,13 +261,17 @@ bool QtDialog::DeleteItem(int id, int index) {
   QWidget* w = Find(id);
   const Quiet quiet(quiet_);
   if (auto* combo = qobject_cast<QComboBox*>(w)) {
-    if (index < 0 || index >= combo->count()) return false;
+    if (index < 0 || index >= combo->count()) {
+      return false;
+    }
     const QSignalBlocker block(combo);
     combo->removeItem(index);
     return true;
   }
   if (auto* list = qobject_cast<QListWidget*>(w)) {
-    if (index < 0 || index >= list->count()) return false;
+    if (index < 0 || index >= list->count()) {
+      return false;
+    }
     // The row's selection goes with it, as in a window list box.
     const bool was_current = list->currentRow() == index;
     delete list->takeItem(index);
@@ -263,8 +299,12 @@ void QtDialog::ClearItems(int id) {
 
 int QtDialog::ItemCount(int id) const {
   QWidget* w = Find(id);
-  if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->count();
-  if (auto* list = qobject_cast<QListWidget*>(w)) return list->count();
+  if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    return combo->count();
+  }
+  if (auto* list = qobject_cast<QListWidget*>(w)) {
+    return list->count();
+  }
   return 0;
 }
 
@@ -281,7 +321,9 @@ std::u16string QtDialog::ItemText(int id, int index) const {
 }
 
 void QtDialog::SetEnabled(int id, bool enabled) {
-  if (QWidget* w = Find(id)) w->setEnabled(enabled);
+  if (QWidget* w = Find(id)) {
+    w->setEnabled(enabled);
+  }
 }
 
 bool QtDialog::IsEnabled(int id) const {
@@ -291,7 +333,9 @@ bool QtDialog::IsEnabled(int id) const {
 
 void QtDialog::SetToolTip(int id, std::u16string_view text) {
   QWidget* w = Find(id);
-  if (w == nullptr) return;
+  if (w == nullptr) {
+    return;
+  }
   const auto it = marks_.find(id);
   if (it != marks_.end()) {
     // Shown once the mark is cleared.

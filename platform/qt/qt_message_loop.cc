@@ -47,7 +47,9 @@ QtMessageLoop::QtMessageLoop(MessageHandler* handler, QObject* parent)
   // The timer only queues the tick: a tick handler that waits in DispatchUntil would
   // otherwise hold Qt's timer, which does not fire again until its slot returns.
   connect(&timer_, &QTimer::timeout, this, [this] {
-    if (tick_queued_) return;
+    if (tick_queued_) {
+      return;
+    }
     tick_queued_ = true;
     QCoreApplication::postEvent(this, new QEvent(TickEventType()));
   });
@@ -76,7 +78,9 @@ bool QtMessageLoop::event(QEvent* event) {
   if (event->type() == TickEventType()) {
     tick_queued_ = false;
     // A stopped timer ticks no more, even with a tick already queued.
-    if (timer_.isActive()) Deliver(WM_TIMER, kTickTimerId, 0);
+    if (timer_.isActive()) {
+      Deliver(WM_TIMER, kTickTimerId, 0);
+    }
     return true;
   }
   return QObject::event(event);
@@ -84,7 +88,9 @@ bool QtMessageLoop::event(QEvent* event) {
 
 void QtMessageLoop::Deliver(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
   ++dispatched_;
-  if (handler_ != nullptr) handler_->HandleMessage(message, wParam, lParam);
+  if (handler_ != nullptr) {
+    handler_->HandleMessage(message, wParam, lParam);
+  }
 }
 
 void QtMessageLoop::DispatchUntil(Deadline deadline) {
@@ -107,7 +113,9 @@ void QtMessageLoop::DispatchUntil(Deadline deadline) {
   arm();
   while (dispatched_ == before) {
     if (due) {
-      if (steady_clock::now() >= deadline) break;
+      if (steady_clock::now() >= deadline) {
+        break;
+      }
       due = false;
       arm();
       continue;

@@ -120,7 +120,9 @@ int main(int argc, char** argv) {
   if (!grab.isEmpty()) {
     QTimer::singleShot(0, &window, [&window, &grab] {
       const bool saved = window.grab().save(grab);
-      if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
+      if (!saved) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
+      }
       QApplication::exit(saved ? 0 : 1);
     });
   }

@@ -70,14 +70,20 @@ std::vector<std::string> Clipped(const QtDialog& dialog) {
   for (std::size_t i = 0; i < d.controls.size(); ++i) {
     QWidget* w = dialog.AllControls()[i];
     const std::optional<TextRoom> room = TextRoomOf(w);
-    if (!room) continue;
+    if (!room) {
+      continue;
+    }
     const QString why = WhyNotFits(w->fontMetrics(), room->area, room->text, room->wraps);
-    if (!why.isEmpty()) clipped.push_back(Name(d, i) + ": " + why.toStdString());
+    if (!why.isEmpty()) {
+      clipped.push_back(Name(d, i) + ": " + why.toStdString());
+    }
     if (auto* box = qobject_cast<QCheckBox*>(w)) {
       QStyleOptionButton opt;
       opt.initFrom(box);
       const QRect mark = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &opt, box);
-      if (!box->rect().contains(mark)) clipped.push_back(Name(d, i) + ": box cut off");
+      if (!box->rect().contains(mark)) {
+        clipped.push_back(Name(d, i) + ": box cut off");
+      }
     }
   }
   return clipped;
@@ -120,7 +126,9 @@ TEST_P(DialogLayout, ControlsApartInTheTemplateStayApart) {
   const auto& widgets = dialog_->AllControls();
   for (std::size_t i = 0; i < widgets.size(); ++i) {
     for (std::size_t j = i + 1; j < widgets.size(); ++j) {
-      if (!Apart(Tmpl().controls[i].rect, Tmpl().controls[j].rect)) continue;
+      if (!Apart(Tmpl().controls[i].rect, Tmpl().controls[j].rect)) {
+        continue;
+      }
       EXPECT_FALSE(widgets[i]->geometry().intersects(widgets[j]->geometry()))
           << Name(Tmpl(), i) << " at " << widgets[i]->geometry().x() << ","
           << widgets[i]->geometry().y() << " meets " << Name(Tmpl(), j);
@@ -136,7 +144,9 @@ TEST_P(DialogLayout, ControlsStayInsideTheDialogAndTheirFrames) {
     for (std::size_t f = 0; f < widgets.size(); ++f) {
       const ControlTemplate& frame = Tmpl().controls[f];
       const DluRect& r = Tmpl().controls[i].rect;
-      if (f == i || frame.kind != ControlKind::kGroupFrame) continue;
+      if (f == i || frame.kind != ControlKind::kGroupFrame) {
+        continue;
+      }
       const bool inside = r.x >= frame.rect.x && r.y >= frame.rect.y &&
                           r.x + r.w <= frame.rect.x + frame.rect.w &&
                           r.y + r.h <= frame.rect.y + frame.rect.h;
@@ -152,7 +162,9 @@ TEST_P(DialogLayout, ClicksInsideAFrameReachTheControl) {
   dialog_->show();
   for (std::size_t i = 0; i < Tmpl().controls.size(); ++i) {
     auto* box = qobject_cast<QCheckBox*>(dialog_->AllControls()[i]);
-    if (box == nullptr || !box->isEnabled()) continue;
+    if (box == nullptr || !box->isEnabled()) {
+      continue;
+    }
     const QPoint centre = box->geometry().center();
     QWidget* hit = dialog_->childAt(centre);
     EXPECT_EQ(hit, box) << Name(Tmpl(), i);
@@ -201,7 +213,9 @@ TEST(DialogUnits, BaseUnitsFollowTheFontAsWindowsDerivesThem) {
 TEST(DialogUnits, FittingKeepsTheMainWindowCompact) {
   TestApplication();
   const DialogBuilder& b = SharedDialogBuilder();
-  if (b.BaseX() != 7 || b.BaseY() != 13) GTEST_SKIP() << "measured for an 8-point DejaVu Sans";
+  if (b.BaseX() != 7 || b.BaseY() != 13) {
+    GTEST_SKIP() << "measured for an 8-point DejaVu Sans";
+  }
   EXPECT_LE(b.ScaleX(), 1.05);
   const QSize size = b.DialogSize(*FindTemplate(kMainWindowTemplate));
   EXPECT_LE(size.width(), 1280);
@@ -232,7 +246,9 @@ TEST(DialogLayout, TextsTheProgramPutsInLaterFit) {
     std::vector<std::u16string> texts;
   };
   std::vector<std::u16string> modes;
-  for (int id = 134; id <= 139; ++id) modes.emplace_back(StringU16(id));
+  for (int id = 134; id <= 139; ++id) {
+    modes.emplace_back(StringU16(id));
+  }
   std::vector<std::u16string> statuses;
   for (int id : {3,  5,   6,   7,   8,   9,   10,  16,  17,  29,  31,
                  32, 199, 205, 206, 207, 208, 209, 212, 213, 214, 215}) {

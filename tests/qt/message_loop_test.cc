@@ -31,7 +31,9 @@ class Recorder : public MessageHandler {
     if (message == WM_TIMER) {
       tick_times.push_back(Clock::now());
       tick_params.push_back(wParam);
-      if (on_tick) on_tick();
+      if (on_tick) {
+        on_tick();
+      }
     } else {
       messages.push_back({message, wParam, lParam});
     }
@@ -71,7 +73,9 @@ class QtMessageLoopTest : public ::testing::Test {
   // Dispatches until `done` holds or two seconds pass.
   bool RunUntil(const std::function<bool()>& done) {
     const auto deadline = Clock::now() + std::chrono::seconds(2);
-    while (!done() && Clock::now() < deadline) loop_->DispatchUntil(deadline);
+    while (!done() && Clock::now() < deadline) {
+      loop_->DispatchUntil(deadline);
+    }
     return done();
   }
 
@@ -101,11 +105,15 @@ TEST_F(QtMessageLoopTest, PostsFromWorkersKeepEachWorkersOrder) {
   std::vector<std::thread> workers;
   for (int w = 0; w < kWorkers; ++w) {
     workers.emplace_back([this, w] {
-      for (int i = 0; i < kEach; ++i) loop_->Post(WM_PORT_DATA, std::uintptr_t(w), i);
+      for (int i = 0; i < kEach; ++i) {
+        loop_->Post(WM_PORT_DATA, std::uintptr_t(w), i);
+      }
     });
   }
   ASSERT_TRUE(RunUntil([&] { return recorder_.messages.size() == kWorkers * kEach; }));
-  for (std::thread& t : workers) t.join();
+  for (std::thread& t : workers) {
+    t.join();
+  }
   std::vector<std::intptr_t> next(kWorkers, 0);
   for (const Delivered& d : recorder_.messages) {
     ASSERT_LT(d.wParam, std::uintptr_t(kWorkers));
@@ -147,13 +155,17 @@ TEST_F(QtMessageLoopTest, TicksComeAboutEveryTenMilliseconds) {
   const auto start = Clock::now();
   const auto end = start + milliseconds(300);
   const WakeCounter wakes;
-  while (Clock::now() < end) loop_->DispatchUntil(end);
+  while (Clock::now() < end) {
+    loop_->DispatchUntil(end);
+  }
   loop_->StopTimer();
   const auto ticks = static_cast<int>(recorder_.tick_times.size());
   // 30 at the nominal period; a loaded machine may lose some, none may come early.
   EXPECT_GE(ticks, 5);
   EXPECT_LE(ticks, 32);
-  for (std::uintptr_t id : recorder_.tick_params) EXPECT_EQ(id, 1u);
+  for (std::uintptr_t id : recorder_.tick_params) {
+    EXPECT_EQ(id, 1u);
+  }
   // Each wait wakes for its tick and little else.
   EXPECT_LE(wakes.count(), 3 * ticks + 10);
 }
@@ -170,7 +182,9 @@ TEST_F(QtMessageLoopTest, TicksContinueWhileATickHandlerWaits) {
     }
     in_outer = true;
     const auto deadline = Clock::now() + std::chrono::seconds(2);
-    while (nested < 5 && Clock::now() < deadline) loop_->DispatchUntil(deadline);
+    while (nested < 5 && Clock::now() < deadline) {
+      loop_->DispatchUntil(deadline);
+    }
     in_outer = false;
   };
   loop_->StartTimer();
@@ -183,7 +197,9 @@ TEST_F(QtMessageLoopTest, PostedMessagesReachAHandlerWaitingInAnother) {
   std::vector<unsigned> order;
   bool waited = false;
   recorder_.on_tick = [&] {
-    if (waited) return;
+    if (waited) {
+      return;
+    }
     waited = true;
     loop_->StopTimer();
     loop_->Post(WM_RX_FRAME);
@@ -206,7 +222,9 @@ TEST_F(QtMessageLoopTest, TicksMissedWhileTheThreadWasBlockedAreNotPiledUp) {
   const std::size_t before = recorder_.tick_times.size();
   const auto after_block = Clock::now();
   const auto end = after_block + milliseconds(5);
-  while (Clock::now() < end) loop_->DispatchUntil(end);
+  while (Clock::now() < end) {
+    loop_->DispatchUntil(end);
+  }
   loop_->StopTimer();
   EXPECT_LE(recorder_.tick_times.size() - before, 2u);
 }

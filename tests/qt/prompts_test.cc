@@ -57,7 +57,9 @@ TEST(FileFilters, WindowsPairsBecomeQtNameFilters) {
       {"|||", {}},
       {"Lonely description|", {}},
   };
-  for (const Case& c : cases) EXPECT_EQ(QtNameFilters(c.windows), c.qt) << c.windows;
+  for (const Case& c : cases) {
+    EXPECT_EQ(QtNameFilters(c.windows), c.qt) << c.windows;
+  }
 }
 
 class FileDialogTest : public ::testing::Test {
@@ -88,7 +90,7 @@ class FileDialogTest : public ::testing::Test {
     return AskFileName(nullptr, Request(mode));
   }
 
-  const HookGuard guard_;
+  HookGuard guard_;
   QTemporaryDir dir_;
   std::filesystem::path folder_;
   QString seen_title_;

@@ -113,7 +113,9 @@ TEST_F(PageTest, ComboSelectionRoundTripsAndShowsTheItem) {
 }
 
 TEST_F(PageTest, AddingItemsNeverChoosesOne) {
-  for (int id = 134; id <= 139; ++id) basic_->AddItem(1024, u"mode");
+  for (int id = 134; id <= 139; ++id) {
+    basic_->AddItem(1024, u"mode");
+  }
   EXPECT_EQ(basic_->ItemCount(1024), 6);
   EXPECT_EQ(basic_->GetCurSel(1024), -1);
   EXPECT_EQ(basic_->GetText(1024), u"");
@@ -126,7 +128,9 @@ TEST_F(PageTest, AddingItemsNeverChoosesOne) {
 }
 
 TEST_F(PageTest, ListRowsReplacedInPlaceKeepTheirPositions) {
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(numbers_->AddItem(1083, u"x"), i);
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(numbers_->AddItem(1083, u"x"), i);
+  }
   EXPECT_EQ(numbers_->ItemCount(1083), 64);
   numbers_->SetCurSel(1083, 7);
   EXPECT_EQ(numbers_->GetCurSel(1083), 7);
@@ -207,7 +211,9 @@ TEST_F(PageTest, UserClicksNotifyButProgramChangesOfChecksDoNot) {
 
 TEST_F(PageTest, UserSelectionsNotifyButProgramSelectionsDoNot) {
   numbers_->show();
-  for (int i = 0; i < 64; ++i) numbers_->AddItem(1083, u"x");
+  for (int i = 0; i < 64; ++i) {
+    numbers_->AddItem(1083, u"x");
+  }
   int* list = Count(*numbers_, 1083, Notification::kSelectionChanged);
   int* combo = Count(*numbers_, 1087, Notification::kSelectionChanged);
   numbers_->SetCurSel(1083, 3);

@@ -16,7 +16,9 @@ using test::SixBit;
 
 std::string Narrow(const std::u16string& s) {
   std::string out;
-  for (const char16_t c : s) out.push_back(static_cast<char>(c & 0xFF));
+  for (const char16_t c : s) {
+    out.push_back(static_cast<char>(c & 0xFF));
+  }
   return out;
 }
 
@@ -69,7 +71,9 @@ TEST(FrameText, PayloadPartFollowsWithItsChecksumAndLineFeed) {
   const Case cases[] = {{1, 4}, {3, 8}, {4, 8}, {6, 12}, {128, 176}, {256, 344}};
   for (const Case& c : cases) {
     std::vector<std::uint8_t> payload(c.length);
-    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 7);
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+      payload[i] = static_cast<std::uint8_t>(i * 7);
+    }
     FrameHeader h = MakeRequest(1, 0x4000, c.length, kTypeWrite);
     const std::string text = Narrow(Cnet::EncodeFrame(h, payload.data()));
     ASSERT_EQ(text.size(), 24 + c.payloadCharacters) << c.length;
@@ -214,7 +218,9 @@ TEST(RefusedCharacter, FindsWhatWouldBreakOrExtendTheRequestLine) {
       {u"Telvoráček", 6},
       {std::u16string(u"ab\0c", 4), 2},
   };
-  for (const Case& c : cases) EXPECT_EQ(Cnet::RefusedCharacter(c.text), c.at);
+  for (const Case& c : cases) {
+    EXPECT_EQ(Cnet::RefusedCharacter(c.text), c.at);
+  }
 }
 
 }  // namespace

@@ -52,7 +52,9 @@ FramePiece FrameOf(const std::string& request) {
   FramePiece piece;
   const std::size_t c = request.rfind("&c");
   const std::size_t eq = request.find('=', c);
-  if (c == std::string::npos || eq == std::string::npos) return piece;
+  if (c == std::string::npos || eq == std::string::npos) {
+    return piece;
+  }
   piece.index = std::stoi(request.substr(c + 2, eq - c - 2));
   piece.text = request.substr(eq + 1, request.size() - eq - 1 - 4);
   return piece;
@@ -187,8 +189,9 @@ TEST_F(RelayClientTest, TheEleventhChunkHasATwoDigitIndex) {
   net_.Transfer(WithPassword(MakeRequest(1, 0x0800, 11, kTypeRead)), 0, nullptr, 1);
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 13U);
-  for (int i = 0; i <= 10; ++i)
+  for (int i = 0; i <= 10; ++i) {
     EXPECT_EQ(FrameOf(requests[static_cast<std::size_t>(i + 1)]).index, i);
+  }
   EXPECT_NE(requests[11].find("&c10="), std::string::npos);
 }
 
@@ -341,7 +344,9 @@ TEST_F(RelayClientTest, TheUnitsReplyFramesReachTheCaller) {
   Use(server);
   // The three chunks of a 690-byte read, each answered with its part of the block.
   std::vector<std::uint8_t> block(690);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  }
   server.Queue(Reply::Body("200\n"));
   std::uint32_t offset = 0;
   for (const std::uint32_t n : {256U, 256U, 178U}) {

@@ -20,7 +20,9 @@ namespace telvora::test {
 class StatusRecorder final : public MessageHandler {
  public:
   void HandleMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) override {
-    if (message != WM_RELAY_STATUS) return;
+    if (message != WM_RELAY_STATUS) {
+      return;
+    }
     posted.push_back(static_cast<int>(lParam));
     AppendRelayStatus(static_cast<int>(lParam));
   }

@@ -42,9 +42,13 @@ std::string RawExchange(std::uint16_t port, const std::string& request) {
   char buffer[4096];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 10000) <= 0) break;
+    if (::poll(&p, 1, 10000) <= 0) {
+      break;
+    }
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
+    if (n <= 0) {
+      break;
+    }
     answer.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
@@ -66,7 +70,9 @@ class RelayServerTest : public test::RelayFixture {
     net_.SetPort(server_->Port());
   }
   void TearDown() override {
-    if (server_) server_->Stop();
+    if (server_) {
+      server_->Stop();
+    }
     sim_->Stop();
     RelayFixture::TearDown();
   }
@@ -118,7 +124,9 @@ TEST_F(RelayServerTest, TheFirmwareQueryReturnsTheUnitsText) {
 
 TEST_F(RelayServerTest, ABlockReadArrivesWholeInTransferBuffer) {
   std::vector<std::uint8_t> block(690);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  }
   sim_->WriteMemory(0x0400, block);
   const TransferResult r =
       net_.Transfer(WithPassword(MakeRequest(1, 0x0400, 690, kTypeRead)), 0, nullptr, 256);
@@ -133,7 +141,9 @@ TEST_F(RelayServerTest, ABlockReadArrivesWholeInTransferBuffer) {
 
 TEST_F(RelayServerTest, ABlockWriteReachesTheUnitsMemory) {
   std::vector<std::uint8_t> block(300);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xFF - i);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = static_cast<std::uint8_t>(0xFF - i);
+  }
   // Packed in TransferBuffer, as the pages pack their blocks; the answers must not spoil it.
   std::copy(block.begin(), block.end(), TransferBuffer.begin());
   const TransferResult r = net_.Transfer(WithPassword(MakeRequest(1, 0x4000, 300, kTypeWrite)), 1,
@@ -240,7 +250,9 @@ TEST(RelayRequestParsing, TakesThePiecesOfEachRequest) {
   for (const Case& c : cases) {
     const std::optional<RelayRequest> r = ParseRelayRequest(c.text);
     ASSERT_EQ(r.has_value(), c.valid) << c.text;
-    if (!r) continue;
+    if (!r) {
+      continue;
+    }
     EXPECT_EQ(r->kind, c.kind) << c.text;
     EXPECT_EQ(r->server, c.server) << c.text;
     EXPECT_EQ(r->user, c.user) << c.text;

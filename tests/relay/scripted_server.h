@@ -89,16 +89,24 @@ class ScriptedServer {
   bool WaitReadable(int fd) const {
     pollfd fds[2] = {{fd, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
     for (;;) {
-      if (::poll(fds, 2, -1) < 0) continue;
-      if (fds[1].revents != 0) return false;
-      if (fds[0].revents != 0) return true;
+      if (::poll(fds, 2, -1) < 0) {
+        continue;
+      }
+      if (fds[1].revents != 0) {
+        return false;
+      }
+      if (fds[0].revents != 0) {
+        return true;
+      }
     }
   }
 
   void Run() {
     while (WaitReadable(fd_)) {
       const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (client < 0) continue;
+      if (client < 0) {
+        continue;
+      }
       ++connections_;
       Serve(client);
       ::close(client);
@@ -114,9 +122,13 @@ class ScriptedServer {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
-      if (!WaitReadable(client)) return;
+      if (!WaitReadable(client)) {
+        return;
+      }
       const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
+      if (n <= 0) {
+        break;
+      }
       request.append(buffer, static_cast<std::size_t>(n));
     }
     Reply reply;
@@ -141,7 +153,9 @@ class ScriptedServer {
       return;
     }
     for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
-      if (i > 0) std::this_thread::sleep_for(reply.gap);
+      if (i > 0) {
+        std::this_thread::sleep_for(reply.gap);
+      }
       const std::string& p = reply.pieces[i];
       (void)::send(client, p.data(), p.size(), MSG_NOSIGNAL);
     }
@@ -164,12 +178,15 @@ class ScriptedServer {
 // The 6-bit text of a byte string, written out here independently of the client's encoder.
 inline std::string SixBit(const std::vector<std::uint8_t>& part) {
   std::vector<std::uint8_t> b = part;
-  while (b.size() % 3 != 0) b.push_back(0);
+  while (b.size() % 3 != 0) {
+    b.push_back(0);
+  }
   std::string out;
   for (std::size_t i = 0; i < b.size(); i += 3) {
     const std::uint32_t v = (b[i] << 16) | (b[i + 1] << 8) | b[i + 2];
-    for (const int shift : {18, 12, 6, 0})
+    for (const int shift : {18, 12, 6, 0}) {
       out.push_back(static_cast<char>(0x41 + ((v >> shift) & 63)));
+    }
   }
   return out;
 }

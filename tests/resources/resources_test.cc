@@ -33,7 +33,9 @@ TEST(StringTable, KeepsTextsExactlyIncludingTrailingSpacesAndLineBreaks) {
       {202, "relay.telvora.cz"},
       {215, "konec přenosu"},
   };
-  for (const StringCase& c : cases) EXPECT_EQ(String(c.id), c.text) << "string " << c.id;
+  for (const StringCase& c : cases) {
+    EXPECT_EQ(String(c.id), c.text) << "string " << c.id;
+  }
 }
 
 TEST(StringTable, NumbersItDoesNotHoldReadAsEmpty) {
@@ -50,7 +52,9 @@ TEST(StringTable, Utf16TextsMatchTheUtf8Ones) {
   for (const StringEntry& e : StringTable()) {
     // Every Czech letter in the table is one UTF-16 unit and two UTF-8 bytes.
     std::size_t two_byte = 0;
-    for (unsigned char ch : e.text) two_byte += (ch & 0xC0) == 0xC0 ? 1 : 0;
+    for (unsigned char ch : e.text) {
+      two_byte += (ch & 0xC0) == 0xC0 ? 1 : 0;
+    }
     EXPECT_EQ(StringU16(e.id).size(), e.text.size() - two_byte) << "string " << e.id;
   }
 }
@@ -122,7 +126,9 @@ TEST(Templates, HoldEveryAddressedControl) {
     ASSERT_NE(d, nullptr) << c.dialog;
     std::set<int> present;
     for (const ControlTemplate& ctl : d->controls) {
-      if (ctl.id != kNoControlId) present.insert(ctl.id);
+      if (ctl.id != kNoControlId) {
+        present.insert(ctl.id);
+      }
     }
     EXPECT_EQ(present, std::set<int>(c.ids.begin(), c.ids.end())) << "template " << c.dialog;
   }
@@ -158,8 +164,9 @@ TEST(Templates, OutputRowBoxesShareTheirColumn) {
 
 TEST(Templates, KindsAndStylesTheCodeDependsOn) {
   const DialogTemplate& main = *FindTemplate(kMainWindowTemplate);
-  for (int id : {1004, 1009, 1010})
+  for (int id : {1004, 1009, 1010}) {
     EXPECT_EQ(FindControl(main, id)->kind, ControlKind::kPasswordEdit);
+  }
   EXPECT_EQ(FindControl(main, 1003)->kind, ControlKind::kDropDownCombo);
 
   const DialogTemplate& basic = *FindTemplate(kBasicPageTemplate);
