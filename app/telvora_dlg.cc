@@ -3,13 +3,18 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <optional>
+#include <span>
+#include <string>
 
 #include "app/password_change.h"
+#include "app/settings_file.h"
 #include "link/link_loop.h"
 #include "link/link_state.h"
 #include "pages/basic_page.h"
 #include "pages/numbers_page.h"
 #include "pages/shared_texts.h"
+#include "platform/codepage.h"
 #include "platform/qt/busy_indication.h"
 #include "platform/qt/prompts.h"
 #include "platform/qt/window_icon.h"
@@ -31,6 +36,29 @@ constexpr int kNewPassword = 1009;
 constexpr int kConfirmation = 1010;
 constexpr int kChangePassword = 1011;
 constexpr char16_t kDefaultPassword[] = u"5807";
+constexpr int kBasicPageIndex = 0;
+constexpr int kNumbersPageIndex = 1;
+constexpr int kInternetPageIndex = 2;
+// The vertical bars separate description and pattern pairs; the open dialog's filter has
+// always had a blank before its second bar.
+constexpr std::string_view kSaveSettingsFilter = "MyType Files (*.cfg)| *.cfg|All Files (*.*)|*.*|";
+constexpr std::string_view kLoadSettingsFilter =
+    "MyType Files (*.cfg)| *.cfg | All Files (*.*)|*.*|";
+
+QString SettingsSuffix() {
+  return QString::fromUtf8(kSettingsExtension.data(),
+                           static_cast<qsizetype>(kSettingsExtension.size()));
+}
+
+template <std::size_t N>
+std::span<std::uint8_t, N> Part(SettingsImage& image, std::size_t offset) {
+  return std::span<std::uint8_t, N>(image.data() + offset, N);
+}
+
+template <std::size_t N>
+std::span<const std::uint8_t, N> Part(const SettingsImage& image, std::size_t offset) {
+  return std::span<const std::uint8_t, N>(image.data() + offset, N);
+}
 }  // namespace
 
 // Disables what would start another transfer and shows the wait cursor; the window
@@ -104,6 +132,10 @@ void CTelvoraDlg::OnInitDialog() {
   sheet_->resize(page);
   const QSize own = sizeHint();
   resize(std::max(own.width(), page.width() + 20), own.height());
+  // A fixed dialog with a caption, a system menu and a minimise box.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(size());
 }
 
 void CTelvoraDlg::FillPortSelector() {
@@ -196,8 +228,75 @@ void CTelvoraDlg::OnPasswordChange() {
   if (const int id = StatusStringFor(outcome); id != 0) ShowStatusString(id);
 }
 
-void CTelvoraDlg::OnSaveSettings() {}
-void CTelvoraDlg::OnLoadSettings() {}
+void CTelvoraDlg::OnSaveSettings() {
+  if (TransferRunning()) return;
+  FileDialogRequest request;
+  request.mode = FileDialogRequest::Mode::kSave;
+  request.title = QString::fromUtf8(String(kStrSettingsSaveTitle).data(),
+                                    static_cast<qsizetype>(String(kStrSettingsSaveTitle).size()));
+  request.folder = DefaultSettingsFolder(programFolder());
+  request.filter = kSaveSettingsFilter;
+  request.default_suffix = SettingsSuffix();
+  // A folder that cannot be made only means the dialog opens somewhere else.
+  EnsureFolder(request.folder);
+  std::optional<std::filesystem::path> chosen = AskFileName(this, request);
+  if (!chosen) return;
+  if (!chosen->has_extension() && chosen->has_filename()) {
+    chosen->replace_extension(kSettingsExtension);
+  }
+
+  // Nothing is written unless every page hands over its whole block; a page that refuses a
+  // typed value has told the user and stays in view with the value marked.
+  ShowStatusText(u"");
+  SettingsImage image{};
+  sheet_->SetActivePage(kBasicPageIndex);
+  if (!basic_->PackBlock(Part<kBasicBlockSize>(image, kSettingsBasicOffset))) return;
+  sheet_->SetActivePage(kNumbersPageIndex);
+  if (!numbers_->PackBlock(Part<kNumberBlockSize>(image, kSettingsNumbersOffset))) return;
+  sheet_->SetActivePage(kInternetPageIndex);
+  internet_->PackBlock(Part<kInternetBlockSize>(image, kSettingsInternetOffset));
+  sheet_->SetActivePage(kBasicPageIndex);
+
+  const SettingsFileStatus saved = SaveSettingsFile(*chosen, image);
+  if (!saved.ok()) {
+    // The status line must not go on claiming an earlier save.
+    ShowStatusText(u"");
+    ShowMessageBox(this, Utf8ToUtf16("Nastavení nebylo uloženo do souboru " + chosen->string() +
+                                     ".\n" + saved.message));
+    return;
+  }
+  ShowStatusString(kStrSettingsSaved);
+}
+
+void CTelvoraDlg::OnLoadSettings() {
+  if (TransferRunning()) return;
+  ShowStatusText(u"");
+  FileDialogRequest request;
+  request.mode = FileDialogRequest::Mode::kOpen;
+  request.folder = DefaultSettingsFolder(programFolder());
+  request.filter = kLoadSettingsFilter;
+  request.default_suffix = SettingsSuffix();
+  const std::optional<std::filesystem::path> chosen = AskFileName(this, request);
+  if (!chosen) return;
+
+  // The file is read whole before any page is touched: a wrong or broken file changes nothing.
+  const SettingsLoad load = LoadSettingsFile(*chosen);
+  if (!load.image) {
+    ShowStatusString(kStrSettingsLoadError);
+    ShowMessageBox(this, Utf8ToUtf16(std::string(String(kStrSettingsLoadError)) + ":\n" +
+                                     load.status.message));
+    return;
+  }
+  const SettingsImage& image = *load.image;
+  sheet_->SetActivePage(kBasicPageIndex);
+  basic_->UnpackBlock(Part<kBasicBlockSize>(image, kSettingsBasicOffset));
+  sheet_->SetActivePage(kNumbersPageIndex);
+  numbers_->UnpackBlock(Part<kNumberBlockSize>(image, kSettingsNumbersOffset));
+  sheet_->SetActivePage(kInternetPageIndex);
+  internet_->UnpackBlock(Part<kInternetBlockSize>(image, kSettingsInternetOffset));
+  sheet_->SetActivePage(kBasicPageIndex);
+  ShowStatusString(kStrSettingsLoaded);
+}
 
 void CTelvoraDlg::OnCancel() {
   closing_ = true;

@@ -583,7 +583,9 @@ QWidget* CreateControl(const ControlTemplate& c, const QFont& font, QWidget* par
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
       combo->setCompleter(nullptr);
-      combo->setMaxVisibleItems(std::max(1, c.rect.h / 10));
+      // The template's height would leave room for two items; the list shows up to 30, as
+      // the themed window combo box does.
+      combo->setMaxVisibleItems(30);
       for (std::string_view item : c.items) {
         combo->addItem(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size())));
       }

@@ -2,10 +2,9 @@
 //   telvora-templates 102 [--sheet] [--internet] [--grab FILE.png] [--list]
 #include <QApplication>
 #include <QPixmap>
-#include <QTimer>
 
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "platform/qt/dialog_builder.h"
@@ -88,7 +87,11 @@ int main(int argc, char** argv) {
     } else if (arg == "--grab" && i + 1 < argc) {
       grab = QString::fromLocal8Bit(argv[++i]);
     } else if (!arg.empty() && arg[0] != '-') {
-      id = std::atoi(arg.c_str());
+      const auto [end, error] = std::from_chars(arg.data(), arg.data() + arg.size(), id);
+      if (error != std::errc() || end != arg.data() + arg.size()) {
+        Usage();
+        return 2;
+      }
     } else {
       Usage();
       return 2;
@@ -118,13 +121,12 @@ int main(int argc, char** argv) {
   }
   window.show();
   if (!grab.isEmpty()) {
-    QTimer::singleShot(0, &window, [&window, &grab] {
-      const bool saved = window.grab().save(grab);
-      if (!saved) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
-      }
-      QApplication::exit(saved ? 0 : 1);
-    });
+    // grab() polishes the widgets and lays them out itself; no event loop is needed.
+    if (!window.grab().save(grab)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(grab));
+      return 1;
+    }
+    return 0;
   }
   return QApplication::exec();
 }

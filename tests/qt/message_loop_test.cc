@@ -103,6 +103,7 @@ TEST_F(QtMessageLoopTest, PostsFromWorkersKeepEachWorkersOrder) {
   constexpr int kWorkers = 4;
   constexpr int kEach = 500;
   std::vector<std::thread> workers;
+  workers.reserve(kWorkers);
   for (int w = 0; w < kWorkers; ++w) {
     workers.emplace_back([this, w] {
       for (int i = 0; i < kEach; ++i) {
