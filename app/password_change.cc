@@ -27,11 +27,16 @@ PasswordChange ChangeUnitPassword(Cfin& engine, std::u16string_view currentPassw
 
 int StatusStringFor(PasswordChange outcome) {
   switch (outcome) {
-    case PasswordChange::kMistyped: return kStrPasswordMistyped;
-    case PasswordChange::kChanged: return 7;
-    case PasswordChange::kRefused: return 9;
-    case PasswordChange::kNoReply: return 8;  // a write that got no answer
-    case PasswordChange::kOtherReply: return 0;
+    case PasswordChange::kMistyped:
+      return kStrPasswordMistyped;
+    case PasswordChange::kChanged:
+      return 7;
+    case PasswordChange::kRefused:
+      return 9;
+    case PasswordChange::kNoReply:
+      return 8;  // a write that got no answer
+    case PasswordChange::kOtherReply:
+      return 0;
   }
   return 0;
 }

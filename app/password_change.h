@@ -9,11 +9,11 @@
 namespace telvora {
 
 enum class PasswordChange {
-  kMistyped,   // the two texts differ or are not four characters: nothing was sent
-  kChanged,    // the unit answered 'a'
-  kRefused,    // the unit answered 'h': the current password is wrong
-  kNoReply,    // no answer in time
-  kOtherReply, // an answer of another type
+  kMistyped,    // the two texts differ or are not four characters: nothing was sent
+  kChanged,     // the unit answered 'a'
+  kRefused,     // the unit answered 'h': the current password is wrong
+  kNoReply,     // no answer in time
+  kOtherReply,  // an answer of another type
 };
 
 PasswordChange ChangeUnitPassword(Cfin& engine, std::u16string_view currentPassword,

@@ -24,8 +24,7 @@ bool CTelvoraApp::ParseArguments(const std::vector<std::string>& args, std::stri
     } else if (args[i] == "--demo") {
       demo_ = true;
     } else {
-      problem = "unknown argument " + args[i] +
-                "\nusage: telvora [--com N=DEVICE]... [--demo]";
+      problem = "unknown argument " + args[i] + "\nusage: telvora [--com N=DEVICE]... [--demo]";
       return false;
     }
   }

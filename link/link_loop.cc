@@ -6,7 +6,9 @@
 
 namespace telvora {
 
-void CountIdleTick() { ++IdleTicks; }
+void CountIdleTick() {
+  ++IdleTicks;
+}
 
 void StartReaderPassIfDue() {
   if (PortHandle() == PortHandleState::kNull) return;
@@ -22,7 +24,9 @@ void DrainReceiveRing(Cfin& mainEngine) {
   }
 }
 
-void OnFrameComplete() { ReplyArrived = true; }
+void OnFrameComplete() {
+  ReplyArrived = true;
+}
 
 void OnPortData(Cfin& mainEngine) {
   PortDataNoticeTaken();

@@ -9,7 +9,11 @@ namespace {
 std::atomic<MessageLoop*> g_mainLoop{nullptr};
 }
 
-MessageLoop* MainMessageLoop() { return g_mainLoop.load(std::memory_order_acquire); }
-void SetMainMessageLoop(MessageLoop* loop) { g_mainLoop.store(loop, std::memory_order_release); }
+MessageLoop* MainMessageLoop() {
+  return g_mainLoop.load(std::memory_order_acquire);
+}
+void SetMainMessageLoop(MessageLoop* loop) {
+  g_mainLoop.store(loop, std::memory_order_release);
+}
 
 }  // namespace telvora

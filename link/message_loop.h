@@ -9,8 +9,8 @@ namespace telvora {
 
 // Message numbers of the main window, kept as the unit's tool always numbered them.
 inline constexpr unsigned WM_USER = 0x0400;
-inline constexpr unsigned WM_RX_BYTE = WM_USER + 1;     // one received byte in wParam
-inline constexpr unsigned WM_RX_FRAME = WM_USER + 2;    // a frame or notice line is complete
+inline constexpr unsigned WM_RX_BYTE = WM_USER + 1;       // one received byte in wParam
+inline constexpr unsigned WM_RX_FRAME = WM_USER + 2;      // a frame or notice line is complete
 inline constexpr unsigned WM_RELAY_STATUS = WM_USER + 3;  // string id in lParam
 // Posted by the reader worker when bytes wait at the port, so that they are taken
 // without waiting for the next tick.

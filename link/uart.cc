@@ -186,7 +186,9 @@ class ReaderWorker {
 
 }  // namespace
 
-PortHandleState PortHandle() { return g_portState.load(std::memory_order_acquire); }
+PortHandleState PortHandle() {
+  return g_portState.load(std::memory_order_acquire);
+}
 
 void ResetRxRing() {
   RxRing.writeIndex.store(0, std::memory_order_release);
@@ -218,7 +220,9 @@ void PortMap::ScanSystem(const std::string& devDir) {
   }
 }
 
-void PortMap::ClearDefaults() { defaults_.clear(); }
+void PortMap::ClearDefaults() {
+  defaults_.clear();
+}
 
 void PortMap::Set(int comNumber, const std::string& device) {
   if (device.empty()) {
@@ -228,7 +232,9 @@ void PortMap::Set(int comNumber, const std::string& device) {
   }
 }
 
-void PortMap::ClearExplicit() { explicit_.clear(); }
+void PortMap::ClearExplicit() {
+  explicit_.clear();
+}
 
 std::string PortMap::DeviceFor(int portIndex) const {
   const int number = portIndex + 1;
@@ -285,19 +291,29 @@ void Cuart::Close() {
   g_portState.store(PortHandleState::kNone, std::memory_order_release);
 }
 
-bool Cuart::Write(std::span<const std::uint8_t> bytes) { return Device().Write(bytes); }
+bool Cuart::Write(std::span<const std::uint8_t> bytes) {
+  return Device().Write(bytes);
+}
 
 void StartReaderPass() {
   ReaderRunning.store(1, std::memory_order_release);
   ReaderWorker::Instance().RequestPass();
 }
 
-void WaitForReaderIdle() { ReaderWorker::Instance().WaitIdle(); }
+void WaitForReaderIdle() {
+  ReaderWorker::Instance().WaitIdle();
+}
 
-std::size_t ReaderPassNow() { return RunPass(); }
+std::size_t ReaderPassNow() {
+  return RunPass();
+}
 
-void EnablePortDataNotices(bool enable) { ReaderWorker::Instance().SetNotices(enable); }
+void EnablePortDataNotices(bool enable) {
+  ReaderWorker::Instance().SetNotices(enable);
+}
 
-void PortDataNoticeTaken() { ReaderWorker::Instance().NoticeTaken(); }
+void PortDataNoticeTaken() {
+  ReaderWorker::Instance().NoticeTaken();
+}
 
 }  // namespace telvora

@@ -12,11 +12,11 @@ namespace telvora {
 // Result codes of opening a port; the numbers are the ones the tool has always reported.
 enum class SerialOpenResult : int {
   kOk = 0,
-  kCannotOpen = 2,      // no such device, no permission, or in use
-  kGetSettings = 3,     // the line settings cannot be read
-  kSetSettings = 4,     // 19200 8N1 raw cannot be applied
-  kGetTimeouts = 5,     // the read timing cannot be read back
-  kSetTimeouts = 6,     // the read timing (VMIN = VTIME = 0) cannot be applied
+  kCannotOpen = 2,   // no such device, no permission, or in use
+  kGetSettings = 3,  // the line settings cannot be read
+  kSetSettings = 4,  // 19200 8N1 raw cannot be applied
+  kGetTimeouts = 5,  // the read timing cannot be read back
+  kSetTimeouts = 6,  // the read timing (VMIN = VTIME = 0) cannot be applied
 };
 
 enum class SerialRead { kData, kNothing, kFailed };

@@ -16,12 +16,18 @@ namespace {
 
 speed_t SpeedFor(int baud) {
   switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B19200;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return B19200;
   }
 }
 
@@ -34,7 +40,9 @@ void DropModemLines(int fd) {
 
 }  // namespace
 
-SerialDevice::~SerialDevice() { Close(); }
+SerialDevice::~SerialDevice() {
+  Close();
+}
 
 SerialOpenResult SerialDevice::Open(const std::string& path, int baud) {
   Close();

@@ -133,8 +133,12 @@ void FullTransfer(benchmark::State& state, bool write) {
   state.counters["cpu_share_pct"] = 100.0 * cpu / wall;
 }
 
-void BM_FullConfigurationRead(benchmark::State& state) { FullTransfer(state, false); }
-void BM_FullConfigurationWrite(benchmark::State& state) { FullTransfer(state, true); }
+void BM_FullConfigurationRead(benchmark::State& state) {
+  FullTransfer(state, false);
+}
+void BM_FullConfigurationWrite(benchmark::State& state) {
+  FullTransfer(state, true);
+}
 BENCHMARK(BM_FullConfigurationRead)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FullConfigurationWrite)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 

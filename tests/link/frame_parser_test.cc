@@ -19,8 +19,10 @@ TEST(FrameEncoding, WorkedExampleOfNumberTableRead) {
   SetPasswordBytes(h, u"5807");
   const Bytes frame = EncodeFrame(h, {});
   const std::uint8_t p = '5' + '8' + '0' + '7';
-  const Bytes expected = {0xAA, '5', '8', '0', '7', 0x01, 0x00, 0x08, 0x00, 0x00, 0x00, 0x01,
-                          0x00, 0x00, 0x72, static_cast<std::uint8_t>(0x26 + p), 0x0A};
+  const Bytes expected = {
+      0xAA, '5',  '8',  '0',  '7',  0x01, 0x00, 0x08,
+      0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x72, static_cast<std::uint8_t>(0x26 + p),
+      0x0A};
   EXPECT_EQ(frame, expected);
 }
 
@@ -197,9 +199,9 @@ TEST_F(ParserTest, NoticeLines) {
   };
   const Case cases[] = {
       {"WRL: \r\n", 1},
-      {"WRL: 12345678901234567\r\n", 1},    // 17 characters
-      {"WRL: 123456789012345678\r\n", 0},   // an 18th drops the line
-      {"WRL: abc\rX", 0},                   // CR not followed by LF
+      {"WRL: 12345678901234567\r\n", 1},   // 17 characters
+      {"WRL: 123456789012345678\r\n", 0},  // an 18th drops the line
+      {"WRL: abc\rX", 0},                  // CR not followed by LF
       {"WRX: abc\r\n", 0},
   };
   for (const Case& c : cases) {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <memory>
+#include <thread>
 
 #include "app/headless_session.h"
 #include "link/commands.h"

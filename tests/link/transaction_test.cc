@@ -178,7 +178,8 @@ TEST_F(TransferTest, AFramePausedLongerThanThirtyTicksIsDropped) {
 // each chunk with a payload of its own.
 TEST_F(TransferTest, RepliesWithPayloadNeverOverwriteBytesStillToBeSent) {
   Bytes block(300);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0x30 + i % 40);
+  for (std::size_t i = 0; i < block.size(); ++i)
+    block[i] = static_cast<std::uint8_t>(0x30 + i % 40);
   std::copy(block.begin(), block.end(), TransferBuffer.begin());
   // The balance-code command answers every frame with a text.
   FrameHeader h = MakeRequest(cmd::kCredit, 0, 300, kTypeWrite);
@@ -203,8 +204,8 @@ TEST_F(TransferTest, WaitingForAReplyDoesNotSpin) {
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) +
-                     seconds(after.ru_stime) - seconds(before.ru_stime);
+  const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                     seconds(before.ru_stime);
   // A polling wait would burn a whole core for the whole wait; a blocking one, next to nothing.
   EXPECT_LT(cpu, wall * 0.2) << "cpu " << cpu << " s over " << wall << " s";
 }
