@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/link_loop.h"
+#include "relay/relay_state.h"
 
 namespace telvora {
 
@@ -39,7 +40,8 @@ bool HeadlessSession::UsePort(int index) {
   return opened;
 }
 
-void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) {
+void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam,
+                                    std::intptr_t lParam) {
   switch (message) {
     case WM_TIMER:
       CountIdleTick();
@@ -53,6 +55,9 @@ void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam, std
       break;
     case WM_PORT_DATA:
       OnPortData(engine_);
+      break;
+    case WM_RELAY_STATUS:
+      AppendRelayStatus(static_cast<int>(lParam));
       break;
     case WM_RX_BYTE:
       engine_.ParseByte(static_cast<std::uint8_t>(wParam & 0xFFU));

@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // A shell starts background programs with SIGINT ignored, and an ignored signal never
+  // reaches sigwait; while blocked, the default action cannot end the program early.
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
 
   std::unique_ptr<telvora::UnitSimulator> sim;
   if (demo) {

@@ -12,7 +12,6 @@
 namespace telvora {
 namespace {
 
-using test::ConnectedLines;
 using test::ExchangeLines;
 using test::FromSixBit;
 using test::Reply;
@@ -129,9 +128,9 @@ TEST_F(RelayClientTest, ABlockReadSendsOneFrameRequestPerChunk) {
   EXPECT_TRUE(requests[0].find("/rd?") != std::string::npos);
   EXPECT_TRUE(requests[4].find("/st?") != std::string::npos);
   const std::uint32_t lengths[] = {256, 256, 178};
-  for (int i = 0; i < 3; ++i) {
-    const FramePiece piece = FrameOf(requests[static_cast<std::size_t>(i + 1)]);
-    EXPECT_EQ(piece.index, i);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const FramePiece piece = FrameOf(requests[i + 1]);
+    EXPECT_EQ(piece.index, static_cast<int>(i));
     ASSERT_EQ(piece.text.size(), 24U) << "a read carries no payload";
     const std::vector<std::uint8_t> header = FromSixBit(piece.text);
     EXPECT_EQ(header[5], 1);

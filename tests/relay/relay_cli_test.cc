@@ -34,7 +34,7 @@ class RelayCliTest : public ::testing::Test {
     PortMap::Instance().ClearExplicit();
   }
 
-  int Run(std::vector<std::string> args) {
+  int Run(const std::vector<std::string>& args) {
     out_.str("");
     err_.str("");
     return RunCli(args, out_, err_);
