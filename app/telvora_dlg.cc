@@ -146,7 +146,8 @@ void CTelvoraDlg::FillPortSelector() {
     const int index = AddItem(kPortSelector, std::u16string(text.begin(), text.end()));
     const std::string device = PortMap::Instance().DeviceFor(n - 1);
     if (combo != nullptr && index >= 0) {
-      combo->setItemData(index, device.empty() ? QStringLiteral("—") : QString::fromStdString(device),
+      combo->setItemData(index,
+                         device.empty() ? QStringLiteral("—") : QString::fromStdString(device),
                          Qt::ToolTipRole);
     }
   }
@@ -155,8 +156,8 @@ void CTelvoraDlg::FillPortSelector() {
 }
 
 std::vector<QWidget*> CTelvoraDlg::CommandControls() const {
-  std::vector<QWidget*> all = Controls({kSearchRestart, kPortSelector, kChangePassword,
-                                        kLoadSettings, kSaveSettings});
+  std::vector<QWidget*> all =
+      Controls({kSearchRestart, kPortSelector, kChangePassword, kLoadSettings, kSaveSettings});
   for (QWidget* w : basic_->CommandControls()) all.push_back(w);
   for (QWidget* w : numbers_->CommandControls()) all.push_back(w);
   for (QWidget* w : internet_->CommandControls()) all.push_back(w);
@@ -194,24 +195,38 @@ void CTelvoraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::in
   }
 }
 
-void CTelvoraDlg::ShowStatusString(int stringId) { SetText(kStatusLine, StringU16(stringId)); }
-void CTelvoraDlg::ShowStatusText(std::u16string_view text) { SetText(kStatusLine, text); }
-void CTelvoraDlg::SetPortIndicator(bool checked) { SetChecked(kPortIndicator, checked); }
-void CTelvoraDlg::SelectPortEntry(int index) { SetCurSel(kPortSelector, index); }
+void CTelvoraDlg::ShowStatusString(int stringId) {
+  SetText(kStatusLine, StringU16(stringId));
+}
+void CTelvoraDlg::ShowStatusText(std::u16string_view text) {
+  SetText(kStatusLine, text);
+}
+void CTelvoraDlg::SetPortIndicator(bool checked) {
+  SetChecked(kPortIndicator, checked);
+}
+void CTelvoraDlg::SelectPortEntry(int index) {
+  SetCurSel(kPortSelector, index);
+}
 void CTelvoraDlg::ShowMessageBoxString(int stringId) {
   ShowMessageBox(this, StringU16(stringId));
 }
 
-std::u16string CTelvoraDlg::CurrentPassword() const { return GetText(kPassword); }
+std::u16string CTelvoraDlg::CurrentPassword() const {
+  return GetText(kPassword);
+}
 
 std::unique_ptr<TransferScope> CTelvoraDlg::BeginTransfer() {
   if (transferDepth_ > 0 || closing_) return nullptr;
   return std::make_unique<Busy>(*this);
 }
 
-void CTelvoraDlg::OnSearchRestart() { search_.Restart(); }
+void CTelvoraDlg::OnSearchRestart() {
+  search_.Restart();
+}
 
-void CTelvoraDlg::OnPortChosen() { search_.ChooseManually(GetCurSel(kPortSelector)); }
+void CTelvoraDlg::OnPortChosen() {
+  search_.ChooseManually(GetCurSel(kPortSelector));
+}
 
 void CTelvoraDlg::OnPasswordChange() {
   const std::u16string next = GetText(kNewPassword);

@@ -22,7 +22,9 @@ class Czaklad;
 class Ccisla;
 class Cinternet;
 
-class CTelvoraDlg final : public QtDialog, public MessageHandler, public PortSearchView,
+class CTelvoraDlg final : public QtDialog,
+                          public MessageHandler,
+                          public PortSearchView,
                           public PageHost {
  public:
   explicit CTelvoraDlg(QWidget* parent = nullptr);

@@ -42,7 +42,9 @@ Cinternet::Cinternet(PageHost& host, QWidget* parent)
   GatherInternetBlock(*this, block_);
 }
 
-void Cinternet::OnImeiToUser() { SetText(kUserId, ImeiText); }
+void Cinternet::OnImeiToUser() {
+  SetText(kUserId, ImeiText);
+}
 
 void Cinternet::OnLoadData() {
   auto scope = host_.BeginTransfer();
@@ -53,8 +55,8 @@ void Cinternet::OnLoadData() {
   switch (OutcomeOf(read.result)) {
     case TransferOutcome::kDone:
       host_.ShowStatusString(kStrDataRead);
-      UnpackBlock(std::span<const std::uint8_t, kInternetBlockSize>(read.bytes.data(),
-                                                                   kInternetBlockSize));
+      UnpackBlock(
+          std::span<const std::uint8_t, kInternetBlockSize>(read.bytes.data(), kInternetBlockSize));
       break;
     case TransferOutcome::kRefused:
       host_.ShowStatusString(kStrWrongPassword);
@@ -86,7 +88,9 @@ void Cinternet::OnSaveData() {
   }
 }
 
-std::vector<QWidget*> Cinternet::CommandControls() const { return Controls({1039, 1053}); }
+std::vector<QWidget*> Cinternet::CommandControls() const {
+  return Controls({1039, 1053});
+}
 
 void Cinternet::TakeRelaySettings() {
   RelayServerName = GetText(kServerName);

@@ -8,8 +8,8 @@
 
 #include "link/fin.h"
 #include "pages/page_host.h"
-#include "relay/internet_block.h"
 #include "platform/qt/qt_dialog.h"
+#include "relay/internet_block.h"
 
 namespace telvora {
 

@@ -53,13 +53,15 @@ class MainWindowTest : public ::testing::Test {
                      std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     while (!done()) {
       if (std::chrono::steady_clock::now() >= end) return false;
-      dlg_->loop().DispatchUntil(std::min(end, std::chrono::steady_clock::now() +
-                                                   std::chrono::milliseconds(50)));
+      dlg_->loop().DispatchUntil(
+          std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
     }
     return true;
   }
 
-  bool Settled() { return RunUntil([this] { return dlg_->search().state() == PortSearch::kSettled; }); }
+  bool Settled() {
+    return RunUntil([this] { return dlg_->search().state() == PortSearch::kSettled; });
+  }
 
   std::u16string Status() const { return dlg_->GetText(1000); }
 

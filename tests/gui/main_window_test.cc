@@ -117,8 +117,8 @@ TEST_F(MainWindowTest, PasswordChangeSendsOneFrameOrRefusesMistypedInput) {
     std::u16string next;
     std::u16string confirmation;
   };
-  const Mistyped cases[] = {{u"1234", u"1235"}, {u"1234", u"1234 "}, {u"12345", u"12345"},
-                            {u"", u""}};
+  const Mistyped cases[] = {
+      {u"1234", u"1235"}, {u"1234", u"1234 "}, {u"12345", u"12345"}, {u"", u""}};
   for (const Mistyped& c : cases) {
     boxes_.clear();
     dlg_->SetText(1009, c.next);
