@@ -655,6 +655,10 @@ UnitSimulator::Answer UnitSimulator::BuildAnswer(const FrameHeader& header,
         lead.push_back(b);
         ++i;
       }
+    } else if (f.kind == SimFault::Kind::kCorruptFrameBefore) {
+      std::vector<std::uint8_t> broken = frame;
+      ++broken[kHeaderFieldsSize];
+      lead.insert(lead.end(), broken.begin(), broken.end());
     } else if (f.kind == SimFault::Kind::kNoticeBefore) {
       const auto line = NoticeLine(f.text);
       lead.insert(lead.end(), line.begin(), line.end());

@@ -81,6 +81,7 @@ struct SimFault {
     kNoise,               // `bytes` line-noise bytes (never 0xAA or 'W') before the reply
     kNoticeInstead,       // a "WRL: " notice line with `text` replaces the reply
     kNoticeBefore,        // a "WRL: " notice line with `text` comes before the reply
+    kCorruptFrameBefore,  // a copy of the reply with a broken header checksum comes first
     kPauseInFrame,        // the line stays quiet for `duration` after `bytes` bytes of the frame
     kShortAnswer,         // the payload is cut to `bytes` bytes, with length and checksum to match
     kExtraDelay,          // the reply starts `duration` later than usual
@@ -110,6 +111,7 @@ struct SimFault {
   static SimFault NoticeBefore(std::string text) {
     return Of(Kind::kNoticeBefore, 0, {}, std::move(text));
   }
+  static SimFault CorruptFrameBefore() { return {Kind::kCorruptFrameBefore}; }
   static SimFault PauseInFrame(std::size_t afterBytes, std::chrono::milliseconds pause) {
     return Of(Kind::kPauseInFrame, afterBytes, pause);
   }

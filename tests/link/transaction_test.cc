@@ -150,6 +150,15 @@ TEST_F(TransferTest, NoiseOrANoticeBeforeTheReplyDoNotDisturbIt) {
   }
 }
 
+TEST_F(TransferTest, NoiseAndACorruptedFrameBeforeAGoodReplyAreSkipped) {
+  sim_->InjectNext(SimFault::Noise(30), 3);
+  sim_->InjectNext(SimFault::CorruptFrameBefore(), 3);
+  TransferBuffer.fill(0xEE);
+  const BlockRead read = ReadBlock(engine(), u"5807", 0x0400, 690, 3);
+  ASSERT_TRUE(read.result.complete);
+  EXPECT_EQ(read.bytes, sim_->ReadMemory(0x0400, 690));
+}
+
 TEST_F(TransferTest, ACorruptedReplyTimesOutAndTheNextRequestSucceeds) {
   const SimFault faults[] = {SimFault::BadHeaderChecksum(), SimFault::BadPayloadChecksum()};
   for (const SimFault& f : faults) {
