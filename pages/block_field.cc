@@ -63,7 +63,7 @@ std::optional<FieldProblem> CheckNumber(const BlockField& f, std::u16string_view
       blank = blank && IsBlank(c);
     }
     message += blank ? std::string("pole je prázdné") : Quoted(text) + " není celé číslo";
-    message += "; zadejte celé číslo od " + RangeText(range);
+    message += "; zadejte celé číslo v rozsahu " + RangeText(range);
   } else if (*value < range.min || *value > range.max) {
     message = FieldTitle(f) + ": " + Quoted(text) + " je mimo rozsah " + RangeText(range);
   } else {

@@ -111,7 +111,7 @@ struct SimFault {
   static SimFault NoticeBefore(std::string text) {
     return Of(Kind::kNoticeBefore, 0, {}, std::move(text));
   }
-  static SimFault CorruptFrameBefore() { return {Kind::kCorruptFrameBefore}; }
+  static SimFault CorruptFrameBefore() { return Of(Kind::kCorruptFrameBefore); }
   static SimFault PauseInFrame(std::size_t afterBytes, std::chrono::milliseconds pause) {
     return Of(Kind::kPauseInFrame, afterBytes, pause);
   }
