@@ -1,5 +1,7 @@
 // The internet page on real widgets: relay settings, the block at 0x4000, the log.
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
 
 #include "gui_fixture.h"
 #include "link/commands.h"
@@ -91,6 +93,33 @@ TEST_F(InternetPageTest, ClearingTheLogEmptiesViewAndLog) {
   Click(1189);
   EXPECT_TRUE(RelayLogText().empty());
   EXPECT_TRUE(page().GetText(1188).empty());
+}
+
+TEST_F(InternetPageTest, SettingsFileCarriesTheRelaySettings) {
+  Open();
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("telvora-relay-" + std::to_string(::getpid()) + ".cfg");
+  SetFileDialogHook([&](const FileDialogRequest&) { return std::optional(file); });
+  page().SetText(1033, u"relay.example.net");
+  page().SetText(1184, u"unit-9");
+  qobject_cast<QPushButton*>(dlg_->Control(1008))->click();
+  ASSERT_EQ(Status(), u"nastavení uloženo");
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(bytes.size(), 2098U);
+  EXPECT_EQ(bytes.substr(1970, 7), std::string("unit-9\0", 7));
+  EXPECT_EQ(bytes.substr(2034, 18), std::string("relay.example.net\0", 18));
+
+  page().SetText(1033, u"other");
+  page().SetText(1184, u"other");
+  qobject_cast<QPushButton*>(dlg_->Control(1007))->click();
+  EXPECT_EQ(Status(), u"nastavení načteno");
+  EXPECT_EQ(page().GetText(1033), u"relay.example.net");
+  EXPECT_EQ(page().GetText(1184), u"unit-9");
+  EXPECT_EQ(RelayServerName, u"relay.example.net");
+  EXPECT_EQ(RelayUserId, u"unit-9");
+  SetFileDialogHook({});
+  std::filesystem::remove(file);
 }
 
 }  // namespace
