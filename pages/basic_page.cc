@@ -164,25 +164,8 @@ void Czaklad::OnLoadData() {
   host_.ShowStatusString(kStrTransferRunning);
   const BlockRead read = ReadBlock(engine_, host_.CurrentPassword(), kBasicAddress, kBasicLength,
                                    kBlockTimeoutSeconds);
-  switch (OutcomeOf(read.result)) {
-    case TransferOutcome::kDone:
-      if (read.bytes.size() != kBasicBlockSize) {
-        host_.ShowStatusString(kStrReadError);
-        break;
-      }
-      host_.ShowStatusString(kStrDataRead);
-      UnpackBlock(
-          std::span<const std::uint8_t, kBasicBlockSize>(read.bytes.data(), kBasicBlockSize));
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    case TransferOutcome::kNoReply:
-    case TransferOutcome::kBadReply:
-      // A block that did not come back whole is never shown.
-      host_.ShowStatusString(kStrReadError);
-      break;
-  }
+  if (!ReportBlockTransfer(host_, OutcomeOf(read.result), false)) return;
+  UnpackBlock(std::span<const std::uint8_t, kBasicBlockSize>(read.bytes.data(), kBasicBlockSize));
 }
 
 void Czaklad::OnSaveData() {
@@ -199,18 +182,7 @@ void Czaklad::OnSaveData() {
   host_.ShowStatusString(kStrTransferRunning);
   const TransferResult r = WriteBlock(engine_, host_.CurrentPassword(), kBasicAddress, packed.bytes,
                                       kBlockTimeoutSeconds);
-  switch (OutcomeOf(r)) {
-    case TransferOutcome::kDone:
-      host_.ShowStatusString(kStrDataWritten);
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    case TransferOutcome::kNoReply:
-    case TransferOutcome::kBadReply:
-      host_.ShowStatusString(kStrWriteError);
-      break;
-  }
+  ReportBlockTransfer(host_, OutcomeOf(r), true);
 }
 
 bool Czaklad::Answered(const QueryAnswer& answer) {

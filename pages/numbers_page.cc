@@ -174,23 +174,8 @@ void Ccisla::OnLoadNumbers() {
   host_.ShowStatusString(kStrTransferRunning);
   const BlockRead read =
       ReadBlock(engine_, host_.CurrentPassword(), kNumberAddress, kNumberLength, kTimeoutSeconds);
-  switch (OutcomeOf(read.result)) {
-    case TransferOutcome::kDone:
-      if (read.bytes.size() != kNumberBlockSize) {
-        host_.ShowStatusString(kStrReadError);
-        break;
-      }
-      host_.ShowStatusString(kStrDataRead);
-      UnpackBlock(
-          std::span<const std::uint8_t, kNumberBlockSize>(read.bytes.data(), kNumberBlockSize));
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    default:
-      host_.ShowStatusString(kStrReadError);
-      break;
-  }
+  if (!ReportBlockTransfer(host_, OutcomeOf(read.result), false)) return;
+  UnpackBlock(std::span<const std::uint8_t, kNumberBlockSize>(read.bytes.data(), kNumberBlockSize));
 }
 
 void Ccisla::OnSaveNumbers() {
@@ -201,17 +186,7 @@ void Ccisla::OnSaveNumbers() {
   host_.ShowStatusString(kStrTransferRunning);
   const TransferResult r =
       WriteBlock(engine_, host_.CurrentPassword(), kNumberAddress, packed, kTimeoutSeconds);
-  switch (OutcomeOf(r)) {
-    case TransferOutcome::kDone:
-      host_.ShowStatusString(kStrDataWritten);
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    default:
-      host_.ShowStatusString(kStrWriteError);
-      break;
-  }
+  ReportBlockTransfer(host_, OutcomeOf(r), true);
 }
 
 }  // namespace telvora

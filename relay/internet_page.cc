@@ -52,19 +52,9 @@ void Cinternet::OnLoadData() {
   host_.ShowStatusString(kStrTransferRunning);
   const BlockRead read = ReadBlock(engine_, host_.CurrentPassword(), kInternetAddress,
                                    kInternetLength, kTimeoutSeconds);
-  switch (OutcomeOf(read.result)) {
-    case TransferOutcome::kDone:
-      host_.ShowStatusString(kStrDataRead);
-      UnpackBlock(
-          std::span<const std::uint8_t, kInternetBlockSize>(read.bytes.data(), kInternetBlockSize));
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    default:
-      host_.ShowStatusString(kStrReadError);
-      break;
-  }
+  if (!ReportBlockTransfer(host_, OutcomeOf(read.result), false)) return;
+  UnpackBlock(
+      std::span<const std::uint8_t, kInternetBlockSize>(read.bytes.data(), kInternetBlockSize));
 }
 
 void Cinternet::OnSaveData() {
@@ -75,17 +65,7 @@ void Cinternet::OnSaveData() {
   host_.ShowStatusString(kStrTransferRunning);
   const TransferResult r =
       WriteBlock(engine_, host_.CurrentPassword(), kInternetAddress, packed, kTimeoutSeconds);
-  switch (OutcomeOf(r)) {
-    case TransferOutcome::kDone:
-      host_.ShowStatusString(kStrDataWritten);
-      break;
-    case TransferOutcome::kRefused:
-      host_.ShowStatusString(kStrWrongPassword);
-      break;
-    default:
-      host_.ShowStatusString(kStrWriteError);
-      break;
-  }
+  ReportBlockTransfer(host_, OutcomeOf(r), true);
 }
 
 std::vector<QWidget*> Cinternet::CommandControls() const {
