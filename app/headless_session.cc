@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/main_loop.h"
 #include "link/link_loop.h"
 #include "relay/relay_state.h"
 
@@ -42,29 +43,8 @@ bool HeadlessSession::UsePort(int index) {
 
 void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) {
-  switch (message) {
-    case WM_TIMER:
-      CountIdleTick();
-      search_.Tick();
-      StartReaderPassIfDue();
-      DrainReceiveRing(engine_);
-      break;
-    case WM_RX_FRAME:
-      OnFrameComplete();
-      search_.OnFrameComplete();
-      break;
-    case WM_PORT_DATA:
-      OnPortData(engine_);
-      break;
-    case WM_RELAY_STATUS:
-      AppendRelayStatus(static_cast<int>(lParam));
-      break;
-    case WM_RX_BYTE:
-      engine_.ParseByte(static_cast<std::uint8_t>(wParam & 0xFFU));
-      break;
-    default:
-      break;
-  }
+  if (HandleLinkMessage(message, wParam, engine_, search_)) return;
+  if (message == WM_RELAY_STATUS) AppendRelayStatus(static_cast<int>(lParam));
 }
 
 void HeadlessSession::ShowStatusString(int stringId) {

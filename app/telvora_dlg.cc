@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "app/main_loop.h"
 #include "app/password_change.h"
 #include "app/settings_file.h"
 #include "link/link_loop.h"
@@ -165,23 +166,8 @@ std::vector<QWidget*> CTelvoraDlg::CommandControls() const {
 }
 
 void CTelvoraDlg::HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+  if (HandleLinkMessage(message, wParam, engine_, search_)) return;
   switch (message) {
-    case WM_TIMER:
-      CountIdleTick();
-      search_.Tick();
-      StartReaderPassIfDue();
-      DrainReceiveRing(engine_);
-      break;
-    case WM_RX_FRAME:
-      OnFrameComplete();
-      search_.OnFrameComplete();
-      break;
-    case WM_PORT_DATA:
-      OnPortData(engine_);
-      break;
-    case WM_RX_BYTE:
-      engine_.ParseByte(static_cast<std::uint8_t>(wParam & 0xFFU));
-      break;
     case WM_RELAY_STATUS: {
       const auto id = static_cast<int>(lParam);
       std::u16string text(StringU16(id));
