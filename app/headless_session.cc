@@ -41,8 +41,7 @@ bool HeadlessSession::UsePort(int index) {
   return opened;
 }
 
-void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) {
+void HeadlessSession::HandleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
   if (HandleLinkMessage(message, wParam, engine_, search_)) return;
   if (message == WM_RELAY_STATUS) AppendRelayStatus(static_cast<int>(lParam));
 }

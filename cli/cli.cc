@@ -86,9 +86,9 @@ std::size_t ExpectedArgs(const std::string& command) {
 }
 
 bool KnownCommand(const std::string& c) {
-  for (const char* known : {"ports", "find", "read", "write", "show", "firmware", "imei", "signal",
-                            "clock", "set-clock", "voltage", "temperatures", "credit",
-                            "set-password"}) {
+  for (const char* known :
+       {"ports", "find", "read", "write", "show", "firmware", "imei", "signal", "clock",
+        "set-clock", "voltage", "temperatures", "credit", "set-password"}) {
     if (c == known) return true;
   }
   return false;
@@ -227,8 +227,8 @@ int SetUnitPassword(HeadlessSession& s, const std::string& newPassword, std::ost
   if (text.size() != 4) return Fail(err, 34, kExitUsage);
   std::vector<std::uint8_t> payload = Low8Bits(text);
   payload.push_back(0);
-  const QueryReply reply = SendQuery(s.engine(), s.password(), cmd::kPassword, kTypeWrite,
-                                     payload, 500, kPasswordAddress);
+  const QueryReply reply = SendQuery(s.engine(), s.password(), cmd::kPassword, kTypeWrite, payload,
+                                     500, kPasswordAddress);
   if (!reply.result.complete) return FailTransfer(err, OutcomeOf(reply.result), true);
   out << String(kStrDataWritten) << "\n";
   return kExitDone;
@@ -319,7 +319,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   if (o.command == "ports") {
-    for (const auto& [number, device] : map.Entries()) out << "com" << number << " " << device << "\n";
+    for (const auto& [number, device] : map.Entries())
+      out << "com" << number << " " << device << "\n";
     return kExitDone;
   }
 

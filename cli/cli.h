@@ -9,9 +9,9 @@ namespace telvora {
 
 enum CliExit : int {
   kExitDone = 0,
-  kExitUsage = 2,     // usage error or a bad settings file
-  kExitNoReply = 3,   // no reply, or no usable port
-  kExitRefused = 4,   // the unit refused the password
+  kExitUsage = 2,    // usage error or a bad settings file
+  kExitNoReply = 3,  // no reply, or no usable port
+  kExitRefused = 4,  // the unit refused the password
 };
 
 // Runs `telvora-cli` with `args` (without the program name).

@@ -99,12 +99,9 @@ TEST_F(CliTest, QueriesPrintWhatTheWindowShows) {
     std::string out;
   };
   const Case cases[] = {
-      {{"firmware"}, "TELVORA 9.9\n"},
-      {{"voltage"}, "-1.-5\n"},
-      {{"temperatures"}, "- 0.5\n23.5\n"},
-      {{"clock"}, "9.12. 2024  08:05:07\n"},
-      {{"imei"}, "356938035643809\n"},
-      {{"signal"}, "23\n"},
+      {{"firmware"}, "TELVORA 9.9\n"},     {{"voltage"}, "-1.-5\n"},
+      {{"temperatures"}, "- 0.5\n23.5\n"}, {{"clock"}, "9.12. 2024  08:05:07\n"},
+      {{"imei"}, "356938035643809\n"},     {{"signal"}, "23\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Run(OnUnit(c.args)), kExitDone) << c.args[0] << err_.str();
