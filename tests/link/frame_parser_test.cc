@@ -1,6 +1,7 @@
 // Frames byte for byte and the receive parser's state table.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,30 @@ TEST_F(ParserTest, MissingLineFeedDropsTheFrame) {
   Bytes withPayload = Reply(kTypeAccepted, {9});
   withPayload.back() = 0x00;
   EXPECT_EQ(Feed(withPayload), 0);
+}
+
+// Whatever the line carried before, a pause of thirty ticks and a good frame give exactly
+// that frame, and no byte ever lands outside TransferBuffer.
+TEST_F(ParserTest, RecoversFromAnyNoiseAfterAnIdlePause) {
+  std::mt19937 random(20261211);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> length(1, 400);
+  const Bytes good = Reply(kTypeAccepted, {1, 2, 3}, 6);
+  for (int round = 0; round < 500; ++round) {
+    Bytes noise(static_cast<std::size_t>(length(random)));
+    for (auto& b : noise) b = static_cast<std::uint8_t>(byte(random));
+    // Noise that itself forms frames may post; only what follows the pause counts.
+    Feed(noise);
+    IdleTicks = 30;
+    headersSeen_.clear();
+    EXPECT_EQ(Feed(good), 1) << "round " << round;
+    ASSERT_EQ(headersSeen_.size(), 1U);
+    EXPECT_EQ(headersSeen_[0].command, 6);
+    EXPECT_FALSE(LastReplyWasNotice);
+    const auto cursor = reinterpret_cast<std::uintptr_t>(RxPayloadCursor);
+    const auto start = reinterpret_cast<std::uintptr_t>(TransferBuffer.data());
+    EXPECT_TRUE(cursor >= start && cursor < start + kTransferBufferSize);
+  }
 }
 
 }  // namespace
