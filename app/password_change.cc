@@ -6,10 +6,14 @@
 
 namespace telvora {
 
+bool NewPasswordWellTyped(std::u16string_view newPassword, std::u16string_view confirmation) {
+  return newPassword == confirmation && newPassword.size() == 4;
+}
+
 PasswordChange ChangeUnitPassword(Cfin& engine, std::u16string_view currentPassword,
                                   std::u16string_view newPassword,
                                   std::u16string_view confirmation) {
-  if (newPassword != confirmation || newPassword.size() != 4) return PasswordChange::kMistyped;
+  if (!NewPasswordWellTyped(newPassword, confirmation)) return PasswordChange::kMistyped;
   for (std::size_t i = 0; i < 4; ++i) {
     TransferBuffer[i] = static_cast<std::uint8_t>(newPassword[i] & 0xFFU);
   }

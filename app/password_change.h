@@ -16,6 +16,9 @@ enum class PasswordChange {
   kOtherReply,  // an answer of another type
 };
 
+// Both texts equal and exactly four characters long.
+bool NewPasswordWellTyped(std::u16string_view newPassword, std::u16string_view confirmation);
+
 PasswordChange ChangeUnitPassword(Cfin& engine, std::u16string_view currentPassword,
                                   std::u16string_view newPassword,
                                   std::u16string_view confirmation);

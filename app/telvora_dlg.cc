@@ -217,7 +217,7 @@ void CTelvoraDlg::OnPortChosen() {
 void CTelvoraDlg::OnPasswordChange() {
   const std::u16string next = GetText(kNewPassword);
   const std::u16string confirmation = GetText(kConfirmation);
-  if (next != confirmation || next.size() != 4) {
+  if (!NewPasswordWellTyped(next, confirmation)) {
     ShowMessageBoxString(kStrPasswordMistyped);
     return;
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/headless_session.h"
+#include "app/password_change.h"
 #include "app/settings_file.h"
 #include "link/block_io.h"
 #include "link/commands.h"
@@ -103,20 +104,14 @@ std::optional<int> IndexOfDevice(const std::string& device) {
 
 int ReadConfiguration(HeadlessSession& s, const std::string& file, std::ostream& err) {
   SettingsImage image{};
-  struct Block {
-    std::uint32_t address;
-    std::uint32_t length;
-    int timeout;
-    std::size_t offset;
-  };
-  const Block blocks[] = {{kBasicAddress, kBasicLength, 3, kSettingsBasicOffset},
-                          {kNumberAddress, kNumberLength, 5, kSettingsNumbersOffset},
-                          {kInternetAddress, kInternetLength, 3, kSettingsInternetOffset}};
-  for (const Block& b : blocks) {
-    const BlockRead read = ReadBlock(s.engine(), s.password(), b.address, b.length, b.timeout);
+  std::size_t offset = 0;
+  for (const ConfigBlock& b : kConfigBlocks) {
+    const BlockRead read =
+        ReadBlock(s.engine(), s.password(), b.address, b.length, b.timeoutSeconds);
     // Nothing is written unless every block arrived whole.
     if (!read.result.complete) return FailTransfer(err, OutcomeOf(read.result), false);
-    std::copy(read.bytes.begin(), read.bytes.end(), image.begin() + static_cast<long>(b.offset));
+    std::copy(read.bytes.begin(), read.bytes.end(), image.begin() + static_cast<long>(offset));
+    offset += b.length;
   }
   const SettingsFileStatus saved = SaveSettingsFile(file, image);
   if (!saved.ok()) {
@@ -132,21 +127,13 @@ int WriteConfiguration(HeadlessSession& s, const std::string& file, std::ostream
     err << String(kStrSettingsLoadError) << ": " << load.status.message << "\n";
     return kExitUsage;
   }
-  const SettingsImage& image = *load.image;
-  struct Block {
-    std::uint32_t address;
-    std::size_t length;
-    int timeout;
-    std::size_t offset;
-  };
-  const Block blocks[] = {{kBasicAddress, kBasicLength, 3, kSettingsBasicOffset},
-                          {kNumberAddress, kNumberLength, 5, kSettingsNumbersOffset},
-                          {kInternetAddress, kInternetLength, 3, kSettingsInternetOffset}};
-  for (const Block& b : blocks) {
-    const TransferResult r =
-        WriteBlock(s.engine(), s.password(), b.address,
-                   std::span<const std::uint8_t>(image.data() + b.offset, b.length), b.timeout);
+  std::size_t offset = 0;
+  for (const ConfigBlock& b : kConfigBlocks) {
+    const TransferResult r = WriteBlock(
+        s.engine(), s.password(), b.address,
+        std::span<const std::uint8_t>(load.image->data() + offset, b.length), b.timeoutSeconds);
     if (!r.complete) return FailTransfer(err, OutcomeOf(r), true);
+    offset += b.length;
   }
   return kExitDone;
 }
@@ -224,14 +211,19 @@ int RelayFirmware(const Options& o, std::ostream& out, std::ostream& err) {
 int SetUnitPassword(HeadlessSession& s, const std::string& newPassword, std::ostream& out,
                     std::ostream& err) {
   const std::u16string text = Utf8ToUtf16(newPassword);
-  if (text.size() != 4) return Fail(err, 34, kExitUsage);
-  std::vector<std::uint8_t> payload = Low8Bits(text);
-  payload.push_back(0);
-  const QueryReply reply = SendQuery(s.engine(), s.password(), cmd::kPassword, kTypeWrite, payload,
-                                     500, kPasswordAddress);
-  if (!reply.result.complete) return FailTransfer(err, OutcomeOf(reply.result), true);
-  out << String(kStrDataWritten) << "\n";
-  return kExitDone;
+  switch (ChangeUnitPassword(s.engine(), s.password(), text, text)) {
+    case PasswordChange::kMistyped:
+      return Fail(err, kStrPasswordMistyped, kExitUsage);
+    case PasswordChange::kChanged:
+      out << String(kStrDataWritten) << "\n";
+      return kExitDone;
+    case PasswordChange::kRefused:
+      return Fail(err, kStrWrongPassword, kExitRefused);
+    case PasswordChange::kNoReply:
+    case PasswordChange::kOtherReply:
+      break;
+  }
+  return Fail(err, kStrWriteError, kExitNoReply);
 }
 
 }  // namespace

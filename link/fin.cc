@@ -244,11 +244,7 @@ TransferResult Cfin::TransferBlock(FrameHeader header, std::uint32_t sendPayload
     // A reply to a write chunk must not land on bytes still to be sent; the answer to
     // the last chunk (a credit query's text, say) stays where callers look for it.
     const bool moreToSend = sendPayload != 0 && remaining > header.length;
-    if (!Transact(header, payloadLength, data + offset, moreToSend)) {
-      result.replied = false;
-      result.complete = false;
-      return result;
-    }
+    if (!Transact(header, payloadLength, data + offset, moreToSend)) return result;
     ++result.chunks;
     const bool accepted = !LastReplyWasNotice && LastReplyHeader.type == kTypeAccepted;
     const bool whole =
@@ -256,7 +252,6 @@ TransferResult Cfin::TransferBlock(FrameHeader header, std::uint32_t sendPayload
     if (!accepted || !whole) {
       result.replied = true;
       result.refused = !LastReplyWasNotice && LastReplyHeader.type == kTypeRefused;
-      result.complete = false;
       return result;
     }
     remaining -= header.length;

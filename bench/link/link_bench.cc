@@ -62,24 +62,17 @@ class SimProcess {
 double CpuSeconds() {
   rusage r{};
   getrusage(RUSAGE_SELF, &r);
-  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  auto s = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   return s(r.ru_utime) + s(r.ru_stime);
 }
-
-struct Block {
-  std::uint32_t address;
-  std::uint32_t length;
-  int timeout;
-};
-constexpr Block kBlocks[] = {{kBasicAddress, kBasicLength, 3},
-                             {kNumberAddress, kNumberLength, 5},
-                             {kInternetAddress, kInternetLength, 3}};
 
 // Bytes on the line in both directions, and the unit's answer delays, for one direction
 // of a full configuration transfer.
 double WireSeconds(bool write) {
   double seconds = 0;
-  for (const Block& b : kBlocks) {
+  for (const ConfigBlock& b : kConfigBlocks) {
     const std::uint32_t chunk = write ? kWriteChunk : kReadChunk;
     for (std::uint32_t done = 0; done < b.length; done += chunk) {
       const std::uint32_t c = std::min(chunk, b.length - done);
@@ -104,8 +97,9 @@ void FullTransfer(benchmark::State& state, bool write) {
     return;
   }
   std::vector<std::vector<std::uint8_t>> image;
-  for (const Block& b : kBlocks) {
-    image.push_back(ReadBlock(session.engine(), u"5807", b.address, b.length, b.timeout).bytes);
+  for (const ConfigBlock& b : kConfigBlocks) {
+    image.push_back(
+        ReadBlock(session.engine(), u"5807", b.address, b.length, b.timeoutSeconds).bytes);
   }
   double wall = 0;
   double cpu = 0;
@@ -113,13 +107,14 @@ void FullTransfer(benchmark::State& state, bool write) {
   for (auto _ : state) {
     const double cpu0 = CpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
-    for (std::size_t i = 0; i < std::size(kBlocks); ++i) {
-      const Block& b = kBlocks[i];
+    for (std::size_t i = 0; i < kConfigBlocks.size(); ++i) {
+      const ConfigBlock& b = kConfigBlocks[i];
       if (write) {
-        ok = ok && WriteBlock(session.engine(), u"5807", b.address, image[i], b.timeout).complete;
-      } else {
         ok = ok &&
-             ReadBlock(session.engine(), u"5807", b.address, b.length, b.timeout).result.complete;
+             WriteBlock(session.engine(), u"5807", b.address, image[i], b.timeoutSeconds).complete;
+      } else {
+        ok = ok && ReadBlock(session.engine(), u"5807", b.address, b.length, b.timeoutSeconds)
+                       .result.complete;
       }
     }
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

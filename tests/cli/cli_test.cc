@@ -109,8 +109,7 @@ TEST_F(CliTest, QueriesPrintWhatTheWindowShows) {
   }
 }
 
-TEST_F(CliTest, FindAndPortsUseThePortMap) {
-  PortMap::Instance().Set(5, sim_->DevicePath());
+TEST_F(CliTest, PortsListsAnEntryGivenWithCom) {
   EXPECT_EQ(Run({"--com", "5=" + sim_->DevicePath(), "ports"}), kExitDone);
   EXPECT_NE(out_.str().find("com5 " + sim_->DevicePath() + "\n"), std::string::npos);
 }

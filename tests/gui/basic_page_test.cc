@@ -778,9 +778,3 @@ TEST_F(BasicPageTest, FirmwareWithoutAPortGoesThroughTheRelay) {
 
 }  // namespace
 }  // namespace telvora
-
-int main(int argc, char** argv) {
-  telvora::TestApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

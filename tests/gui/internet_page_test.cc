@@ -124,9 +124,3 @@ TEST_F(InternetPageTest, SettingsFileCarriesTheRelaySettings) {
 
 }  // namespace
 }  // namespace telvora
-
-int main(int argc, char** argv) {
-  telvora::TestApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

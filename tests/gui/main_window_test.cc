@@ -183,9 +183,3 @@ TEST_F(MainWindowTest, ClosingWhileAReaderPassRunsEndsCleanly) {
 
 }  // namespace
 }  // namespace telvora
-
-int main(int argc, char** argv) {
-  telvora::TestApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

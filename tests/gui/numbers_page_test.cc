@@ -429,9 +429,3 @@ TEST_F(NumbersPageTest, ARefusedOrLostWriteIsReported) {
 
 }  // namespace
 }  // namespace telvora
-
-int main(int argc, char** argv) {
-  telvora::TestApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -449,9 +449,3 @@ TEST_F(SettingsWindowTest, TheCommandLineShowsWhatWasTypedIntoThePages) {
 
 }  // namespace
 }  // namespace telvora
-
-int main(int argc, char** argv) {
-  telvora::TestApplication();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

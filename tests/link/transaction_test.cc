@@ -212,7 +212,9 @@ TEST_F(TransferTest, WaitingForAReplyDoesNotSpin) {
   const double wall = std::chrono::duration<double>(steady_clock::now() - start).count();
   rusage after{};
   getrusage(RUSAGE_SELF, &after);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   const double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
                      seconds(before.ru_stime);
   // A polling wait would burn a whole core for the whole wait; a blocking one, next to nothing.
